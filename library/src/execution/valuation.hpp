@@ -1,0 +1,39 @@
+// A valuation end to end: market checks, the constant pricing inputs drawn from the market frame,
+// routing, and the pricer's record.
+#pragma once
+
+#include <optional>
+
+#include "core/instant.hpp"
+#include "execution/pricing_config.hpp"
+#include "instruments/vanilla_option.hpp"
+#include "market/market_frame.hpp"
+#include "methods/pricing_result.hpp"
+
+namespace vyr {
+
+// The constants one pricing uses, prepared from a market frame.
+struct PricingInputs {
+  Instant valuation;
+  double t;  // Actual/365 Fixed years from valuation to expiry
+  double spot;
+  double sigma;
+  double r;
+  double q;
+};
+
+// The market checks shared by valuation and implied volatility, in their order: the rate curve's
+// and the surface's day counts (Panic "not yet implemented" for an interpolated rate curve) and
+// the ValueError on a mismatch.
+void check_day_counts(const MarketFrame& market);
+
+// Valuation instant (given, or the clock now), T, r, q, sigma and spot, drawn from the frame.
+PricingInputs prepare_inputs(const VanillaOption& option, const MarketFrame& market,
+                             const std::optional<Instant>& valuation);
+
+// Values the option. `market` null raises ValueError "Market data is required for valuation.";
+// `config` null uses PricingConfig::initial(); an absent valuation instant takes the clock now.
+PricingResult value_option(const VanillaOption& option, const MarketFrame* market,
+                           const std::optional<Instant>& valuation, const PricingConfig* config);
+
+}  // namespace vyr

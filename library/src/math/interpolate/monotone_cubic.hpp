@@ -1,0 +1,48 @@
+// Monotone cubic Hermite interpolation: natural-spline slopes limited for monotonicity, with the
+// natural spline's second derivatives kept for the second derivative.
+#pragma once
+
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "core/expected.hpp"
+#include "math/interpolate/interpolation_error.hpp"
+
+namespace vyr {
+
+class MonotoneCubicInterpolator {
+ public:
+  // Fails with InsufficientPoints when n <= 2. The caller supplies strictly increasing xs and ys
+  // of the same length.
+  static Expected<MonotoneCubicInterpolator, InterpolationError> create(std::vector<double> xs,
+                                                                        std::vector<double> ys);
+
+  double value(double x) const;
+  double derivative(double x) const;
+  double second_derivative(double x) const;
+
+  std::span<const double> xs() const { return *xs_; }
+  std::span<const double> ys() const { return *ys_; }
+  // The limited node slopes d.
+  std::span<const double> slopes() const { return *slopes_; }
+  // The natural cubic spline's second derivatives M (zero at both end nodes).
+  std::span<const double> second_derivatives() const { return *second_derivatives_; }
+
+ private:
+  MonotoneCubicInterpolator(std::shared_ptr<const std::vector<double>> xs,
+                            std::shared_ptr<const std::vector<double>> ys,
+                            std::shared_ptr<const std::vector<double>> slopes,
+                            std::shared_ptr<const std::vector<double>> second_derivatives)
+      : xs_(std::move(xs)),
+        ys_(std::move(ys)),
+        slopes_(std::move(slopes)),
+        second_derivatives_(std::move(second_derivatives)) {}
+
+  std::shared_ptr<const std::vector<double>> xs_;
+  std::shared_ptr<const std::vector<double>> ys_;
+  std::shared_ptr<const std::vector<double>> slopes_;
+  std::shared_ptr<const std::vector<double>> second_derivatives_;
+};
+
+}  // namespace vyr
