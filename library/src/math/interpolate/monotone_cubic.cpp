@@ -1,0 +1,126 @@
+#include "math/interpolate/monotone_cubic.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "math/interpolate/linear.hpp"
+
+namespace vyr {
+namespace {
+
+// Caps a node slope at three times the smaller neighbouring secant, the Fritsch–Carlson bound
+// that keeps each cubic piece monotone. `left` and `right` are the secants on either side (the
+// same secant twice at an end node).
+double limited_slope(double slope, double left, double right) {
+  if (left * right <= 0.0) {
+    return 0.0;
+  }
+  // The end slopes come from the natural spline and may point against the data; a slope of the
+  // wrong sign would make the end piece dip below (or rise above) its nodes.
+  if (slope * left < 0.0) {
+    return 0.0;
+  }
+  const double bound = 3.0 * std::min(std::abs(left), std::abs(right));
+  if (std::abs(slope) > bound) {
+    return slope > 0.0 ? bound : -bound;
+  }
+  return slope;
+}
+
+}  // namespace
+
+Expected<MonotoneCubicInterpolator, InterpolationError> MonotoneCubicInterpolator::create(
+    std::vector<double> xs, std::vector<double> ys) {
+  const std::size_t n = xs.size();
+  if (n <= 2) {
+    return Unexpected{InterpolationError::InsufficientPoints};
+  }
+  if (ys.size() != n) {
+    return Unexpected{InterpolationError::LengthMismatch};
+  }
+
+  std::vector<double> widths(n - 1, 0.0);
+  std::vector<double> secants(n - 1, 0.0);
+  for (std::size_t i = 0; i + 1 < n; ++i) {
+    widths[i] = xs[i + 1] - xs[i];
+    secants[i] = (ys[i + 1] - ys[i]) / widths[i];
+  }
+
+  // Natural cubic spline: forward elimination of the tridiagonal system, then back substitution
+  // with M = 0 at both ends.
+  std::vector<double> u(n, 0.0);
+  std::vector<double> v(n, 0.0);
+  for (std::size_t i = 0; i + 2 < n; ++i) {
+    const double span = xs[i + 2] - xs[i];
+    const double s = widths[i] / span;
+    const double p = s * u[i] + 2.0;
+    u[i + 1] = (s - 1.0) / p;
+    v[i + 1] = (6.0 * (secants[i + 1] - secants[i]) / span - s * v[i]) / p;
+  }
+  auto curvature = std::make_shared<std::vector<double>>(n, 0.0);
+  std::vector<double>& m = *curvature;
+  m[n - 1] = 0.0;
+  for (std::size_t i = n - 2; i >= 1; --i) {
+    m[i] = u[i] * m[i + 1] + v[i];
+  }
+  m[0] = 0.0;
+
+  // Node slopes: the natural spline's slopes at the two ends, the secant over the two
+  // neighbouring segments inside.
+  auto slopes = std::make_shared<std::vector<double>>(n, 0.0);
+  std::vector<double>& d = *slopes;
+  d[0] = (2.0 * m[0] + m[1]) * widths[0] / -6.0 + secants[0];
+  d[n - 1] = secants[n - 2] + widths[n - 2] * (2.0 * m[n - 1] + m[n - 2]) / 6.0;
+  for (std::size_t k = 1; k + 1 < n; ++k) {
+    d[k] = (ys[k + 1] - ys[k - 1]) / (xs[k + 1] - xs[k - 1]);
+  }
+
+  d[0] = limited_slope(d[0], secants[0], secants[0]);
+  for (std::size_t k = 1; k + 1 < n; ++k) {
+    d[k] = limited_slope(d[k], secants[k - 1], secants[k]);
+  }
+  d[n - 1] = limited_slope(d[n - 1], secants[n - 2], secants[n - 2]);
+
+  return MonotoneCubicInterpolator(std::make_shared<const std::vector<double>>(std::move(xs)),
+                                   std::make_shared<const std::vector<double>>(std::move(ys)),
+                                   std::move(slopes), std::move(curvature));
+}
+
+double MonotoneCubicInterpolator::value(double x) const {
+  const std::vector<double>& xs = *xs_;
+  const std::vector<double>& ys = *ys_;
+  const std::vector<double>& d = *slopes_;
+  const std::size_t i = locate_segment(xs, x);
+  const double h = xs[i + 1] - xs[i];
+  const double s = (x - xs[i]) / h;
+  const double s2 = s * s;
+  const double s3 = s2 * s;
+  const double h00 = 2.0 * s3 - 3.0 * s2 + 1.0;
+  const double h01 = 3.0 * s2 - 2.0 * s3;
+  const double h10 = s3 - 2.0 * s2 + s;
+  const double h11 = s3 - s2;
+  return ((h10 * h * d[i] + h00 * ys[i]) + h01 * ys[i + 1]) + h11 * h * d[i + 1];
+}
+
+double MonotoneCubicInterpolator::derivative(double x) const {
+  const std::vector<double>& xs = *xs_;
+  const std::vector<double>& ys = *ys_;
+  const std::vector<double>& d = *slopes_;
+  const std::size_t i = locate_segment(xs, x);
+  const double h = xs[i + 1] - xs[i];
+  const double s = (x - xs[i]) / h;
+  const double s2 = s * s;
+  return (6.0 * (s2 - s) * ys[i] + (3.0 * s2 - 4.0 * s + 1.0) * h * d[i] +
+          6.0 * (s - s2) * ys[i + 1] + (3.0 * s2 - 2.0 * s) * h * d[i + 1]) /
+         h;
+}
+
+double MonotoneCubicInterpolator::second_derivative(double x) const {
+  const std::vector<double>& xs = *xs_;
+  const std::vector<double>& m = *second_derivatives_;
+  const std::size_t i = locate_segment(xs, x);
+  const double s = (x - xs[i]) / (xs[i + 1] - xs[i]);
+  return s * m[i + 1] + (1.0 - s) * m[i];
+}
+
+}  // namespace vyr
