@@ -204,11 +204,12 @@ TEST(Valuation, InterpolatedRateCurveIsNotImplementedButServesAsBorrowCurve) {
       },
       "not yet implemented");
 
+  // As a borrow curve it is read at T, here between its two nodes.
   MarketFrame borrowing = frame(0.05);
   borrowing.borrow_curve = interpolated_curve();
-  const VanillaOption call = option(ExerciseStyle::European, OptionType::Call);
-  const PricingInputs in = prepare_inputs(call, borrowing, kValuation);
-  EXPECT_EQ(in.q, borrowing.borrow_curve->zero_rate(1.0));
+  const VanillaOption later{100.0, instant(2025, 7, 2), OptionType::Call, ExerciseStyle::European};
+  const PricingInputs in = prepare_inputs(later, borrowing, kValuation);
+  EXPECT_EQ(in.q, borrowing.borrow_curve->zero_rate(in.t));
   EXPECT_GT(in.q, 0.02);
   EXPECT_LT(in.q, 0.03);
 }
