@@ -1,0 +1,148 @@
+#include "methods/finite_difference/linear_operators/tridiagonal_operator.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "core/error.hpp"
+
+namespace vyr {
+
+namespace {
+
+void require_length(std::span<const double> values, std::size_t n) {
+  if (values.size() < n) {
+    panic("TridiagonalOperator vector shorter than the operator");
+  }
+}
+
+}  // namespace
+
+TridiagonalOperator::TridiagonalOperator(std::size_t nodes, std::span<double> storage) {
+  if (nodes < 3) {
+    panic("TridiagonalOperator requires at least 3 elements, found " + std::to_string(nodes));
+  }
+  if (storage.size() < storage_size(nodes)) {
+    panic("TridiagonalOperator storage too small");
+  }
+  lower_ = storage.subspan(0, nodes);
+  diag_ = storage.subspan(nodes, nodes);
+  upper_ = storage.subspan(2 * nodes, nodes);
+  sub_ = storage.subspan(3 * nodes, nodes);
+  super_ = storage.subspan(4 * nodes, nodes);
+  pivot_ = storage.subspan(5 * nodes, nodes);
+  std::fill(lower_.begin(), lower_.end(), 0.0);
+  std::fill(diag_.begin(), diag_.end(), 0.0);
+  std::fill(upper_.begin(), upper_.end(), 0.0);
+}
+
+void TridiagonalOperator::set_row(std::size_t i, double lower, double diag, double upper) {
+  const std::size_t n = size();
+  if (i >= n) {
+    panic("TridiagonalOperator row index out of range");
+  }
+  lower_[i] = i == 0 ? 0.0 : lower;
+  diag_[i] = diag;
+  upper_[i] = i == n - 1 ? 0.0 : upper;
+  factorised_ = false;
+}
+
+void TridiagonalOperator::set_boundary_row(std::size_t index) {
+  const std::size_t n = size();
+  if (index == 0) {
+    lower_[0] = 0.0;
+    diag_[0] = -1.0;
+    upper_[0] = 1.0;
+  } else if (index == n - 1) {
+    lower_[n - 1] = -1.0;
+    diag_[n - 1] = 1.0;
+    upper_[n - 1] = 0.0;
+  }
+  factorised_ = false;
+}
+
+void TridiagonalOperator::set_edge_rows(EdgeRows rows) {
+  if (rows != edge_rows_) {
+    edge_rows_ = rows;
+    factorised_ = false;
+  }
+}
+
+void TridiagonalOperator::apply(std::span<const double> u, std::span<double> y) const {
+  const std::size_t n = size();
+  require_length(u, n);
+  require_length(y, n);
+  const double* __restrict l = lower_.data();
+  const double* __restrict d = diag_.data();
+  const double* __restrict c = upper_.data();
+  const double* __restrict in = u.data();
+  double* __restrict out = y.data();
+  out[0] = d[0] * in[0] + c[0] * in[1];
+  for (std::size_t i = 1; i + 1 < n; ++i) {
+    out[i] = l[i] * in[i - 1] + d[i] * in[i] + c[i] * in[i + 1];
+  }
+  out[n - 1] = l[n - 1] * in[n - 2] + d[n - 1] * in[n - 1];
+}
+
+void TridiagonalOperator::factorise(double theta) {
+  const std::size_t n = size();
+  const bool first_difference = edge_rows_ == EdgeRows::FirstDifference;
+  double* __restrict a = sub_.data();
+  double* __restrict cp = super_.data();
+  double* __restrict m = pivot_.data();
+  a[0] = 0.0;
+  if (first_difference) {
+    // −u₀ + u₁ = rhs₀.
+    m[0] = 1.0 / -1.0;
+    cp[0] = m[0] * 1.0;
+  } else {
+    m[0] = 1.0 / (1.0 - theta * diag_[0]);
+    cp[0] = m[0] * (-theta * upper_[0]);
+  }
+  for (std::size_t i = 1; i + 1 < n; ++i) {
+    a[i] = -theta * lower_[i];
+    const double c = -theta * upper_[i];
+    m[i] = 1.0 / (1.0 - theta * diag_[i] - a[i] * cp[i - 1]);
+    cp[i] = m[i] * c;
+  }
+  const std::size_t last = n - 1;
+  if (first_difference) {
+    // −u at N−2 + u at N−1 = rhs at N−1.
+    a[last] = -1.0;
+    m[last] = 1.0 / (1.0 - a[last] * cp[last - 1]);
+  } else {
+    a[last] = -theta * lower_[last];
+    m[last] = 1.0 / (1.0 - theta * diag_[last] - a[last] * cp[last - 1]);
+  }
+  cp[last] = 0.0;
+  theta_ = theta;
+  factorised_ = true;
+  ++factorisations_;
+}
+
+void TridiagonalOperator::solve(double theta, std::span<const double> rhs, std::span<double> out,
+                                std::span<double> scratch) {
+  const std::size_t n = size();
+  require_length(rhs, n);
+  require_length(out, n);
+  require_length(scratch, n);
+  if (!factorised_ || !(std::fabs(theta - theta_) < kThetaTolerance)) {
+    factorise(theta);
+  }
+  const double* __restrict a = sub_.data();
+  const double* __restrict cp = super_.data();
+  const double* __restrict m = pivot_.data();
+  const double* r = rhs.data();
+  double* __restrict z = scratch.data();
+  z[0] = r[0] * m[0];
+  for (std::size_t i = 1; i < n; ++i) {
+    z[i] = (r[i] - z[i - 1] * a[i]) * m[i];
+  }
+  double* u = out.data();
+  u[n - 1] = z[n - 1];
+  for (std::size_t i = n - 1; i-- > 0;) {
+    u[i] = z[i] - u[i + 1] * cp[i];
+  }
+}
+
+}  // namespace vyr

@@ -1,0 +1,103 @@
+#include "methods/finite_difference/stepping_scheme/post_projection.hpp"
+
+#include <algorithm>
+
+namespace vyr {
+
+void PostProjection::initialise(InputVectors& state) {
+  const std::span<const double> s = discretisation_.grid().spots();
+  const std::size_t n = s.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    state.values[i] = payoff_.value(s[i]);
+  }
+  discretisation_.op().apply(state.values, state.image);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (state.values[i] > kPayoffThreshold) {
+      exercise_flag_ = state.image[i] < 0.0;
+      break;
+    }
+  }
+  if (exercise_flag_) {
+    // The same threshold as the flag: a node at the strike carries no payoff even when rounding
+    // puts it a hair inside the money, and keeps its diffusion.
+    for (std::size_t i = 0; i < n; ++i) {
+      if (state.values[i] > kPayoffThreshold) {
+        state.image[i] = 0.0;
+      }
+    }
+  }
+}
+
+void PostProjection::project(std::span<double> v, std::span<double> image) {
+  const std::span<const double> s = discretisation_.grid().spots();
+  const std::size_t n = s.size();
+  const std::size_t last = n - 1;
+
+  // Lower end: nodes 0 … lower_top set, contiguously from node 0.
+  bool lower_set = false;
+  std::size_t lower_top = 0;
+  if (v[0] < payoff_.exercise(s[0])) {
+    v[0] = payoff_.exercise(s[0]);
+    lower_set = true;
+    for (std::size_t i = 1; i < n; ++i) {
+      const double e = payoff_.exercise(s[i]);
+      if (!(v[i] < e)) {
+        break;
+      }
+      v[i] = e;
+      lower_top = i;
+    }
+  }
+
+  // Upper end: nodes upper_bottom … N−1 set, contiguously from node N−1.
+  bool upper_set = false;
+  std::size_t upper_bottom = last;
+  if (!(lower_set && lower_top == last) && !(v[last] < 0.0) &&
+      v[last] < payoff_.exercise(s[last])) {
+    v[last] = payoff_.exercise(s[last]);
+    upper_set = true;
+    for (std::size_t i = last; i-- > 0;) {
+      const double e = payoff_.exercise(s[i]);
+      if (lower_set || v[i] < 0.0 || v[i] >= e) {
+        break;
+      }
+      v[i] = e;
+      upper_bottom = i;
+    }
+  }
+
+  discretisation_.op().apply(v, image);
+  if (exercise_flag_) {
+    if (lower_set) {
+      std::fill(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(lower_top + 1), 0.0);
+    }
+    if (upper_set) {
+      std::fill(image.begin() + static_cast<std::ptrdiff_t>(upper_bottom),
+                image.begin() + static_cast<std::ptrdiff_t>(n), 0.0);
+    }
+  }
+}
+
+void PostProjection::apply_dividend(InputVectors& state, double amount) {
+  if (!(amount > 0.0)) {
+    return;
+  }
+  discretisation_.shift(amount);
+  const std::span<const double> s = discretisation_.grid().spots();
+  const std::size_t n = s.size();
+  std::size_t lowest_raised = n;
+  for (std::size_t i = 0; i < n; ++i) {
+    const double e = payoff_.exercise(s[i]);
+    if (e > state.values[i]) {
+      state.values[i] = e;
+      lowest_raised = std::min(lowest_raised, i);
+    }
+  }
+  discretisation_.op().apply(state.values, state.image);
+  if (exercise_flag_ && lowest_raised < n) {
+    std::fill(state.image.begin() + static_cast<std::ptrdiff_t>(lowest_raised),
+              state.image.begin() + static_cast<std::ptrdiff_t>(n), 0.0);
+  }
+}
+
+}  // namespace vyr

@@ -1,0 +1,107 @@
+#include "orchestration/fdm.hpp"
+
+#include <string>
+#include <vector>
+
+#include "core/error.hpp"
+#include "core/period.hpp"
+#include "math/interpolate/monotone_cubic.hpp"
+#include "methods/finite_difference/boundary_conditions/neumann_standard.hpp"
+#include "methods/finite_difference/fdm_process.hpp"
+#include "methods/finite_difference/grids/domain.hpp"
+#include "methods/finite_difference/grids/uniform.hpp"
+#include "methods/finite_difference/payoff.hpp"
+#include "methods/finite_difference/spatial_discretisation.hpp"
+#include "methods/finite_difference/stepping_scheme/linear.hpp"
+#include "methods/finite_difference/stepping_scheme/post_projection.hpp"
+#include "methods/finite_difference/time_grid.hpp"
+#include "methods/finite_difference/time_stepping/tr_bdf2.hpp"
+#include "methods/finite_difference/workspace.hpp"
+
+namespace vyr {
+
+namespace {
+
+// Steps every interval of the time grid, latest first, applying the dividend at the end of
+// each; τ at the start of a step is computed from the step's index.
+template <typename Scheme>
+void march(Scheme& scheme, TrBdf2& stepper, InputVectors& state, const TimeGrid& time_grid,
+           double maturity) {
+  scheme.initialise(state);
+  for (const TimeInterval& interval : time_grid.intervals()) {
+    for (std::uint64_t k = 0; k < interval.steps; ++k) {
+      const double t = interval.start - static_cast<double>(k) * interval.dt;
+      stepper.step(scheme, state, interval.dt, maturity - t);
+    }
+    if (interval.end > 0.0) {
+      scheme.apply_dividend(state, interval.dividend);
+    }
+  }
+}
+
+MonotoneCubicInterpolator spline(std::vector<double> xs, std::span<const double> ys) {
+  auto created =
+      MonotoneCubicInterpolator::create(std::move(xs), std::vector<double>(ys.begin(), ys.end()));
+  if (!created) {
+    panic("Spline failed in continuation region: " + std::string(debug_text(created.error())));
+  }
+  return std::move(created).value();
+}
+
+}  // namespace
+
+PricingResult FdmPricer::price(const VanillaOption& option, const Instant& valuation, double spot,
+                               double sigma, double r, double q,
+                               std::span<const Dividend> dividends, const FdmConfig& config) {
+  const double maturity = act365_year_fraction(valuation, option.expiry);
+  const std::size_t nodes = config.grid_nodes;
+  FdmWorkspace workspace(nodes, dividends.size());
+
+  const TimeGrid time_grid(maturity, dividends, valuation, config.time_steps,
+                           workspace.intervals());
+
+  // The grid the march starts from is centred on the strike; the spot, less the cash the march
+  // adds to the nodes, must lie on it.
+  const double strike = option.strike;
+  const CoordinateTransform transform(config.transform.kind, strike, config.transform.alpha);
+  const SpotRange range = centred_spot_range(strike, sigma, maturity, config.grid_std_devs,
+                                             spot - time_grid.applied_dividends());
+  const Grid grid =
+      build_uniform_grid(transform, transform.to_x(range.s_min), transform.to_x(range.s_max), nodes,
+                         workspace.grid_storage(0));
+
+  SpatialDiscretisation discretisation(
+      grid, workspace.grid_storage(0), workspace.grid_storage(1), FdmProcess{r, q, sigma},
+      NeumannStandard::for_option(option.option_type, option.exercise_style, q),
+      workspace.operator_storage());
+  TrBdf2 stepper(nodes, workspace.stepper_storage());
+  InputVectors state{workspace.values(), workspace.image()};
+  const VanillaPayoff payoff = VanillaPayoff::for_option(option.option_type, strike);
+  if (option.exercise_style == ExerciseStyle::European) {
+    Linear scheme(discretisation, payoff);
+    march(scheme, stepper, state, time_grid, maturity);
+  } else {
+    PostProjection scheme(discretisation, payoff);
+    march(scheme, stepper, state, time_grid, maturity);
+  }
+  if (time_grid.intervals().empty()) {
+    panic("Solver never ran");
+  }
+
+  // Spot nodes recomputed from the final grid's x, then the value and image splines.
+  const std::span<const double> s = discretisation.grid().s_of_x();
+  const MonotoneCubicInterpolator value_spline(
+      spline(std::vector<double>(s.begin(), s.end()), state.values.first(nodes)));
+  const MonotoneCubicInterpolator image_spline(
+      spline(std::vector<double>(s.begin(), s.end()), state.image.first(nodes)));
+  return PricingResult{
+      .vega = std::nullopt,
+      .rho = std::nullopt,
+      .delta = value_spline.derivative(spot),
+      .gamma = value_spline.second_derivative(spot),
+      .theta = -image_spline.value(spot),
+      .price = value_spline.value(spot),
+  };
+}
+
+}  // namespace vyr
