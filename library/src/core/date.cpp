@@ -4,7 +4,7 @@ namespace vyr {
 namespace {
 
 // Days since 1970-01-01 of a proleptic Gregorian date (era-based civil algorithm).
-std::int64_t days_from_civil(std::int64_t y, unsigned m, unsigned d) {
+constexpr std::int64_t days_from_civil(std::int64_t y, unsigned m, unsigned d) {
   y -= m <= 2 ? 1 : 0;
   const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
   const std::int64_t yoe = y - era * 400;
@@ -27,9 +27,10 @@ YearMonthDay civil_from_days(std::int64_t z) {
   return {y, m, d};
 }
 
-const std::int64_t kMinDayNumber =
+// Constant-initialised, so instants built during static initialisation elsewhere see them.
+constexpr std::int64_t kMinDayNumber =
     days_from_civil(Date::kMinYear, 1, 1) + Date::kUnixEpochDayNumber;
-const std::int64_t kMaxDayNumber =
+constexpr std::int64_t kMaxDayNumber =
     days_from_civil(Date::kMaxYear, 12, 31) + Date::kUnixEpochDayNumber;
 
 }  // namespace
