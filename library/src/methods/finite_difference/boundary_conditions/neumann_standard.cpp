@@ -29,11 +29,20 @@ void NeumannStandard::set_rows(TridiagonalOperator& op) const {
   op.set_edge_rows(TridiagonalOperator::EdgeRows::FirstDifference);
 }
 
-void NeumannStandard::apply(const Grid& grid, std::span<double> rhs, double tau) const {
+double NeumannStandard::lower_value(const Grid& grid, double tau) const {
+  const std::span<const double> s = grid.spots();
+  return lower_slope(tau) * (s[1] - s[0]);
+}
+
+double NeumannStandard::upper_value(const Grid& grid, double tau) const {
   const std::span<const double> s = grid.spots();
   const std::size_t last = s.size() - 1;
-  rhs[0] = lower_slope(tau) * (s[1] - s[0]);
-  rhs[last] = upper_slope(tau) * (s[last] - s[last - 1]);
+  return upper_slope(tau) * (s[last] - s[last - 1]);
+}
+
+void NeumannStandard::apply(const Grid& grid, std::span<double> rhs, double tau) const {
+  rhs[0] = lower_value(grid, tau);
+  rhs[rhs.size() - 1] = upper_value(grid, tau);
 }
 
 }  // namespace vyr

@@ -32,7 +32,12 @@ class NeumannStandard {
   // the slope at both ends.
   void set_rows(TridiagonalOperator& op) const;
 
-  // Replaces rows 0 and N−1 of a right-hand side by the slopes at time to expiry τ.
+  // Rows 0 and N−1 of the right-hand side at time to expiry τ: g_lo·(S₁ − S₀) and
+  // g_hi·(S at N−1 minus S at N−2).
+  double lower_value(const Grid& grid, double tau) const;
+  double upper_value(const Grid& grid, double tau) const;
+
+  // Replaces rows 0 and N−1 of a right-hand side by those values.
   void apply(const Grid& grid, std::span<double> rhs, double tau) const;
 
  private:

@@ -8,16 +8,6 @@
 
 namespace vyr {
 
-namespace {
-
-void require_length(std::span<const double> values, std::size_t n) {
-  if (values.size() < n) {
-    panic("TridiagonalOperator vector shorter than the operator");
-  }
-}
-
-}  // namespace
-
 TridiagonalOperator::TridiagonalOperator(std::size_t nodes, std::span<double> storage) {
   if (nodes < 3) {
     panic("TridiagonalOperator requires at least 3 elements, found " + std::to_string(nodes));
@@ -31,6 +21,8 @@ TridiagonalOperator::TridiagonalOperator(std::size_t nodes, std::span<double> st
   sub_ = storage.subspan(3 * nodes, nodes);
   super_ = storage.subspan(4 * nodes, nodes);
   pivot_ = storage.subspan(5 * nodes, nodes);
+  sub_pairs_ = storage.subspan(6 * nodes, nodes);
+  super_pairs_ = storage.subspan(7 * nodes, nodes);
   std::fill(lower_.begin(), lower_.end(), 0.0);
   std::fill(diag_.begin(), diag_.end(), 0.0);
   std::fill(upper_.begin(), upper_.end(), 0.0);
@@ -68,20 +60,41 @@ void TridiagonalOperator::set_edge_rows(EdgeRows rows) {
   }
 }
 
+void TridiagonalOperator::require_length(std::span<const double> values) const {
+  if (values.size() < size()) {
+    panic("TridiagonalOperator vector shorter than the operator");
+  }
+}
+
 void TridiagonalOperator::apply(std::span<const double> u, std::span<double> y) const {
+  apply_rows(u, y, 0, size() - 1);
+}
+
+void TridiagonalOperator::apply_rows(std::span<const double> u, std::span<double> y,
+                                     std::size_t first, std::size_t last) const {
   const std::size_t n = size();
-  require_length(u, n);
-  require_length(y, n);
+  require_length(u);
+  require_length(y);
+  if (last >= n || first > last) {
+    panic("TridiagonalOperator row range out of range");
+  }
   const double* __restrict l = lower_.data();
   const double* __restrict d = diag_.data();
   const double* __restrict c = upper_.data();
   const double* __restrict in = u.data();
   double* __restrict out = y.data();
-  out[0] = d[0] * in[0] + c[0] * in[1];
-  for (std::size_t i = 1; i + 1 < n; ++i) {
+  std::size_t i = first;
+  if (i == 0) {
+    out[0] = d[0] * in[0] + c[0] * in[1];
+    ++i;
+  }
+  const std::size_t interior_end = std::min(last + 1, n - 1);
+  for (; i < interior_end; ++i) {
     out[i] = l[i] * in[i - 1] + d[i] * in[i] + c[i] * in[i + 1];
   }
-  out[n - 1] = l[n - 1] * in[n - 2] + d[n - 1] * in[n - 1];
+  if (last == n - 1) {
+    out[n - 1] = l[n - 1] * in[n - 2] + d[n - 1] * in[n - 1];
+  }
 }
 
 void TridiagonalOperator::factorise(double theta) {
@@ -100,21 +113,27 @@ void TridiagonalOperator::factorise(double theta) {
     cp[0] = m[0] * (-theta * upper_[0]);
   }
   for (std::size_t i = 1; i + 1 < n; ++i) {
-    a[i] = -theta * lower_[i];
+    const double sub = -theta * lower_[i];
     const double c = -theta * upper_[i];
-    m[i] = 1.0 / (1.0 - theta * diag_[i] - a[i] * cp[i - 1]);
+    m[i] = 1.0 / (1.0 - theta * diag_[i] - sub * cp[i - 1]);
     cp[i] = m[i] * c;
+    a[i] = sub * m[i];
   }
   const std::size_t last = n - 1;
-  if (first_difference) {
-    // −u at N−2 + u at N−1 = rhs at N−1.
-    a[last] = -1.0;
-    m[last] = 1.0 / (1.0 - a[last] * cp[last - 1]);
-  } else {
-    a[last] = -theta * lower_[last];
-    m[last] = 1.0 / (1.0 - theta * diag_[last] - a[last] * cp[last - 1]);
-  }
+  // −u at N−2 + u at N−1 = rhs at N−1 for first differences.
+  const double sub = first_difference ? -1.0 : -theta * lower_[last];
+  const double pivot = first_difference ? 1.0 : 1.0 - theta * diag_[last];
+  m[last] = 1.0 / (pivot - sub * cp[last - 1]);
   cp[last] = 0.0;
+  a[last] = sub * m[last];
+  double* __restrict pa = sub_pairs_.data();
+  double* __restrict pc = super_pairs_.data();
+  pa[0] = 0.0;
+  pc[0] = 0.0;
+  for (std::size_t i = 1; i < n; ++i) {
+    pa[i] = a[i] * a[i - 1];
+    pc[i] = cp[i - 1] * cp[i];
+  }
   theta_ = theta;
   factorised_ = true;
   ++factorisations_;
@@ -123,26 +142,13 @@ void TridiagonalOperator::factorise(double theta) {
 void TridiagonalOperator::solve(double theta, std::span<const double> rhs, std::span<double> out,
                                 std::span<double> scratch) {
   const std::size_t n = size();
-  require_length(rhs, n);
-  require_length(out, n);
-  require_length(scratch, n);
-  if (!factorised_ || !(std::fabs(theta - theta_) < kThetaTolerance)) {
-    factorise(theta);
-  }
-  const double* __restrict a = sub_.data();
-  const double* __restrict cp = super_.data();
-  const double* __restrict m = pivot_.data();
+  require_length(rhs);
+  require_length(out);
+  require_length(scratch);
+  prepare(theta);
   const double* r = rhs.data();
-  double* __restrict z = scratch.data();
-  z[0] = r[0] * m[0];
-  for (std::size_t i = 1; i < n; ++i) {
-    z[i] = (r[i] - z[i - 1] * a[i]) * m[i];
-  }
-  double* u = out.data();
-  u[n - 1] = z[n - 1];
-  for (std::size_t i = n - 1; i-- > 0;) {
-    u[i] = z[i] - u[i + 1] * cp[i];
-  }
+  sweep<false>(
+      r[0], [r](std::size_t i) { return r[i]; }, r[n - 1], out.data(), nullptr, scratch.data());
 }
 
 }  // namespace vyr

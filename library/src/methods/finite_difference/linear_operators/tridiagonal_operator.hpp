@@ -2,6 +2,7 @@
 // (I − θ·L)·u = rhs with a cached factorisation, and the first-difference boundary rows.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -22,7 +23,7 @@ class TridiagonalOperator {
   // Reused while |θ − θ_cached| is below this.
   static constexpr double kThetaTolerance = 1e-12;
 
-  static constexpr std::size_t kArrays = 6;
+  static constexpr std::size_t kArrays = 8;
   static constexpr std::size_t storage_size(std::size_t nodes) { return kArrays * nodes; }
 
   // All coefficients zero, no factorisation, implicit edge rows. `storage` holds
@@ -49,12 +50,25 @@ class TridiagonalOperator {
 
   // y = L·u. u and y hold at least N values and do not overlap.
   void apply(std::span<const double> u, std::span<double> y) const;
+  // Rows first … last (inclusive, last < N) of y = L·u only.
+  void apply_rows(std::span<const double> u, std::span<double> y, std::size_t first,
+                  std::size_t last) const;
 
   // Solves (I − θ·L)·u = rhs (rows 0 and N−1 as edge_rows() says) by the Thomas algorithm
-  // without pivoting, into `out`, with `scratch` for the forward sweep. `out` may be `rhs`;
-  // `scratch` overlaps neither. A zero pivot is not detected: it yields infinities or NaN.
+  // without pivoting, into `out`, with `scratch` for the forward sweep; the three do not
+  // overlap. A zero pivot is not detected: it yields infinities or NaN. Each
+  // sweep advances two rows per turn (the second from the row before the pair), so results
+  // agree with one row at a time up to rounding.
   void solve(double theta, std::span<const double> rhs, std::span<double> out,
              std::span<double> scratch);
+
+  // The same solve with the right-hand side formed on the fly: rhs₀ = `first`, rhs at N−1 =
+  // `last` and rhsᵢ = rhs_at(i) in between; writes L·out into `image` during the back
+  // substitution, so one pass over the nodes does the work of a solve and a product. `out`,
+  // `image` and `scratch` do not overlap each other nor anything rhs_at reads.
+  template <typename RhsAt>
+  void solve_and_apply(double theta, double first, RhsAt rhs_at, double last, std::span<double> out,
+                       std::span<double> image, std::span<double> scratch);
 
   bool has_factorisation() const { return factorised_; }
   // The number of factorisations computed so far.
@@ -63,19 +77,116 @@ class TridiagonalOperator {
  private:
   friend struct FdmProcess;
 
+  // Refreshes the factorisation unless the cached one serves θ.
+  void prepare(double theta) {
+    if (!factorised_ || !(std::fabs(theta - theta_) < kThetaTolerance)) {
+      factorise(theta);
+    }
+  }
   void factorise(double theta);
+  void require_length(std::span<const double> values) const;
+  // Both sweeps of the solve; rhs₀ = first, rhs at N−1 = last, rhsᵢ = rhs_at(i) in between.
+  // With kWithImage, y = L·u as well.
+  template <bool kWithImage, typename RhsAt>
+  void sweep(double first, RhsAt rhs_at, double last, double* __restrict u, double* __restrict y,
+             double* __restrict z) const;
 
   std::span<double> lower_;
   std::span<double> diag_;
   std::span<double> upper_;
-  // The factorisation: scaled sub-diagonal a, modified super-diagonal c′, inverse pivots m.
+  // The factorisation: the sub-diagonal a of I − θ·L scaled by the inverse pivot (aᵢ·mᵢ, the
+  // multiplier of the forward sweep), the modified super-diagonal c′, the inverse pivots m, and
+  // the products of consecutive multipliers (aᵢ·mᵢ)·(aᵢ₋₁·mᵢ₋₁) and c′ᵢ₋₁·c′ᵢ that let the sweeps
+  // take two rows at a time.
   std::span<double> sub_;
   std::span<double> super_;
   std::span<double> pivot_;
+  std::span<double> sub_pairs_;
+  std::span<double> super_pairs_;
   double theta_ = 0.0;
   bool factorised_ = false;
   EdgeRows edge_rows_ = EdgeRows::Implicit;
   std::uint64_t factorisations_ = 0;
 };
+
+template <typename RhsAt>
+void TridiagonalOperator::solve_and_apply(double theta, double first, RhsAt rhs_at, double last,
+                                          std::span<double> out, std::span<double> image,
+                                          std::span<double> scratch) {
+  require_length(out);
+  require_length(image);
+  require_length(scratch);
+  prepare(theta);
+  sweep<true>(first, rhs_at, last, out.data(), image.data(), scratch.data());
+}
+
+template <bool kWithImage, typename RhsAt>
+void TridiagonalOperator::sweep(double first, RhsAt rhs_at, double last, double* __restrict u,
+                                double* __restrict y, double* __restrict z) const {
+  const std::size_t n = size();
+  const double* __restrict am = sub_.data();
+  const double* __restrict cp = super_.data();
+  const double* __restrict m = pivot_.data();
+  const double* __restrict pa = sub_pairs_.data();
+  const double* __restrict pc = super_pairs_.data();
+  const double* __restrict lo = lower_.data();
+  const double* __restrict di = diag_.data();
+  const double* __restrict up = upper_.data();
+
+  // Forward sweep zᵢ = rhsᵢ·mᵢ − zᵢ₋₁·(aᵢ·mᵢ), two rows per turn: both rows of a pair follow
+  // from the row before the pair, which halves the chain of dependent operations.
+  double z_prev = first * m[0];
+  z[0] = z_prev;
+  std::size_t i = 1;
+  for (; i + 2 < n; i += 2) {
+    const double r1 = rhs_at(i) * m[i];
+    const double r2 = rhs_at(i + 1) * m[i + 1];
+    const double r2_less_r1 = r2 - am[i + 1] * r1;
+    z[i] = r1 - am[i] * z_prev;
+    z_prev = r2_less_r1 + pa[i + 1] * z_prev;
+    z[i + 1] = z_prev;
+  }
+  if (i + 1 < n) {
+    z_prev = rhs_at(i) * m[i] - z_prev * am[i];
+    z[i] = z_prev;
+  }
+  const double top = last * m[n - 1] - z_prev * am[n - 1];
+  z[n - 1] = top;
+
+  // Back substitution uᵢ = zᵢ − c′ᵢ·uᵢ₊₁, two rows per turn in the same way; with kWithImage
+  // each row of L·u is formed as soon as its three values are known.
+  double above = top;  // u at k + 1
+  u[n - 1] = above;
+  double here = z[n - 2] - cp[n - 2] * above;  // u at k
+  u[n - 2] = here;
+  if constexpr (kWithImage) {
+    y[n - 1] = lo[n - 1] * here + di[n - 1] * above;
+  }
+  std::size_t k = n - 2;
+  for (; k >= 2; k -= 2) {
+    const double next = z[k - 1] - cp[k - 1] * here;
+    const double after = (z[k - 2] - cp[k - 2] * z[k - 1]) + pc[k - 1] * here;
+    u[k - 1] = next;
+    u[k - 2] = after;
+    if constexpr (kWithImage) {
+      y[k] = lo[k] * next + di[k] * here + up[k] * above;
+      y[k - 1] = lo[k - 1] * after + di[k - 1] * next + up[k - 1] * here;
+    }
+    above = next;
+    here = after;
+  }
+  if (k == 1) {
+    const double next = z[0] - cp[0] * here;
+    u[0] = next;
+    if constexpr (kWithImage) {
+      y[1] = lo[1] * next + di[1] * here + up[1] * above;
+    }
+    above = here;
+    here = next;
+  }
+  if constexpr (kWithImage) {
+    y[0] = di[0] * here + up[0] * above;
+  }
+}
 
 }  // namespace vyr

@@ -10,10 +10,6 @@ void Linear::initialise(InputVectors& state) {
   discretisation_.op().apply(state.values, state.image);
 }
 
-void Linear::project(std::span<double> v, std::span<double> image) {
-  discretisation_.op().apply(v, image);
-}
-
 void Linear::apply_dividend(InputVectors& state, double amount) {
   if (!(amount > 0.0)) {
     return;

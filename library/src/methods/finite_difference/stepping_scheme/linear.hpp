@@ -16,8 +16,8 @@ class Linear {
 
   // u = payoff at every node, then L·u.
   void initialise(InputVectors& state);
-  // A stage result v is kept as it is; image = L·v.
-  void project(std::span<double> v, std::span<double> image);
+  // A stage result v is kept as it is, with its image L·v.
+  void project(std::span<double> /*v*/, std::span<double> /*image*/) {}
   // Shifts the grid by `amount` (values stay at their node indices) and recomputes L·u on the
   // new operator. Nothing happens unless amount > 0.
   void apply_dividend(InputVectors& state, double amount);

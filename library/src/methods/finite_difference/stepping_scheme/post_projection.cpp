@@ -66,7 +66,17 @@ void PostProjection::project(std::span<double> v, std::span<double> image) {
     }
   }
 
-  discretisation_.op().apply(v, image);
+  // Only the rows that read a raised node change; with the exercise flag set the exercised rows
+  // are zeroed afterwards, so only the row just inside each exercised range is recomputed.
+  const TridiagonalOperator& op = discretisation_.op();
+  if (lower_set) {
+    const std::size_t first = exercise_flag_ ? std::min(lower_top + 1, last) : 0;
+    op.apply_rows(v, image, first, std::min(lower_top + 1, last));
+  }
+  if (upper_set) {
+    const std::size_t first = upper_bottom == 0 ? 0 : upper_bottom - 1;
+    op.apply_rows(v, image, first, exercise_flag_ ? first : last);
+  }
   if (exercise_flag_) {
     if (lower_set) {
       std::fill(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(lower_top + 1), 0.0);

@@ -25,8 +25,9 @@ class PostProjection {
   // u = payoff, then L·u; sets the exercise flag and, when set, zeroes L·u wherever the payoff
   // exceeds kPayoffThreshold.
   void initialise(InputVectors& state);
-  // Raises v onto the exercise value from each end of the grid inward, then image = L·v with
-  // the exercised nodes zeroed when the exercise flag is set.
+  // Raises a stage result v onto the exercise value from each end of the grid inward. `image`
+  // holds L·v on entry and L·v of the projected v on exit (only the rows next to raised nodes
+  // change), with the exercised nodes zeroed when the exercise flag is set.
   void project(std::span<double> v, std::span<double> image);
   // Shifts the grid by `amount`, raises u onto the new exercise values, recomputes L·u and,
   // with the exercise flag set, zeroes it from the lowest raised node upward. Nothing happens

@@ -20,9 +20,8 @@ class TrBdf2 {
   // 1 − √2/2, implicit weight of stage 2.
   static constexpr double kD = 0.29289321881345254;
 
-  // Stage results (2N), their operator images (2N), a right-hand side (N) and the solver's
-  // scratch (N).
-  static constexpr std::size_t storage_size(std::size_t nodes) { return 6 * nodes; }
+  // Stage results (2N), their operator images (2N) and the solver's scratch (N).
+  static constexpr std::size_t storage_size(std::size_t nodes) { return 5 * nodes; }
 
   // `storage` holds storage_size(nodes) doubles and must outlive the stepper.
   TrBdf2(std::size_t nodes, std::span<double> storage);
@@ -38,7 +37,6 @@ class TrBdf2 {
   std::span<double> stage_image_;
   std::span<double> new_values_;
   std::span<double> new_image_;
-  std::span<double> rhs_;
   std::span<double> scratch_;
 };
 
