@@ -85,12 +85,14 @@ def black_scholes(is_call, spot, strike, t, sigma, r, q=0.0):
         return dict(common,
                     price=forward * normal_cdf(d1) - discounted_strike * normal_cdf(d2),
                     delta=math.exp(-q * t) * normal_cdf(d1),
-                    theta=decay + q * forward * normal_cdf(d1) - r * discounted_strike * normal_cdf(d2),
+                    theta=(decay + q * forward * normal_cdf(d1)
+                           - r * discounted_strike * normal_cdf(d2)),
                     rho=t * discounted_strike * normal_cdf(d2))
     return dict(common,
                 price=discounted_strike * normal_cdf(-d2) - forward * normal_cdf(-d1),
                 delta=math.exp(-q * t) * (normal_cdf(d1) - 1.0),
-                theta=decay - q * forward * normal_cdf(-d1) + r * discounted_strike * normal_cdf(-d2),
+                theta=(decay - q * forward * normal_cdf(-d1)
+                       + r * discounted_strike * normal_cdf(-d2)),
                 rho=-t * discounted_strike * normal_cdf(-d2))
 
 

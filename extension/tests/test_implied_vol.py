@@ -1,4 +1,4 @@
-"""The implied-volatility builder: round trips on both routes, the bracket, its messages and order."""
+"""The implied-volatility builder: round trips on both routes, the bracket, messages and order."""
 
 import re
 from datetime import date, datetime, timedelta, timezone
@@ -76,7 +76,8 @@ def test_root_not_bracketed(option, config, target):
     low, high = price_at(0.1, option, config), price_at(5.0, option, config)
     if low - 1e-4 < target < high + 1e-4:
         pytest.skip("inside the bracket for this option")
-    with pytest.raises(ValueError, match=f"^{re.escape(not_bracketed(low - target, high - target))}$"):
+    text = not_bracketed(low - target, high - target)
+    with pytest.raises(ValueError, match=f"^{re.escape(text)}$"):
         solver(option, config=config).price(target).calculate()
 
 
@@ -146,7 +147,8 @@ def test_the_grid_never_runs_at_expiry():
          "argument 'valuation_time': 'date' object cannot be cast as 'datetime'"),
         (lambda b: b.market(make_frame().rate_curve), TypeError,
          "argument 'market_frame': 'RateCurve' object cannot be cast as 'OptionMarketFrame'"),
-        (lambda b: b.config(5), TypeError, "argument 'config': 'int' object cannot be cast as 'Config'"),
+        (lambda b: b.config(5), TypeError,
+         "argument 'config': 'int' object cannot be cast as 'Config'"),
     ],
 )
 def test_a_failed_setting_leaves_the_builder_as_it_was(call, error, text):
@@ -239,8 +241,8 @@ def test_the_builder_class():
     target = price_at(0.3, AMERICAN_PUT)
     assert another.market(make_frame()).at(VALUATION).price(target).calculate() == \
         pytest.approx(0.3, abs=1e-3)
-    with pytest.raises(TypeError,
-                       match="^argument 'instrument': 'str' object cannot be cast as 'VanillaOption'$"):
+    with pytest.raises(TypeError, match="^argument 'instrument': 'str' object cannot be cast as "
+                                        "'VanillaOption'$"):
         cls("x")
     with pytest.raises(TypeError):
         type("Derived", (cls,), {})

@@ -316,8 +316,14 @@ def test_every_dividend_is_kept_in_any_order():
     ordered = fdm_call_price([(early, 2.0), (late, 1.0)])
     assert fdm_call_price([(late, 1.0), (early, 2.0)]) == ordered
     assert ordered < fdm_call_price([(early, 2.0)]) < fdm_call_price(None)
-    # Two dividends on one instant are both kept and paid together.
+    # Two dividends on one instant are both kept and paid together; a non-positive one adds
+    # nothing.
     assert fdm_call_price([(early, 1.5), (early, 1.5)]) == fdm_call_price([(early, 3.0)])
+    assert fdm_call_price([(early, 3.0), (early, -1.0)]) == fdm_call_price([(early, 3.0)])
+    # Ten seconds apart, each is still paid once.
+    close = fdm_call_price([(early, 1.5), (early + timedelta(seconds=10), 1.5)])
+    assert close == pytest.approx(fdm_call_price([(early, 3.0)]), abs=1e-3)
+    assert close < fdm_call_price([(early, 1.5)]) - 0.5
 
 
 def test_non_positive_amounts_are_stored_but_pay_nothing():
@@ -363,6 +369,13 @@ def test_defaults():
     for dividends in (frame.dividends, vyr.DividendSchedule([]), None):
         assert contents(vyr.OptionMarketFrame(100, curve(0.05), surface(0.2), dividends)) == \
             undivided
+
+
+def test_default_reprs():
+    frame = make_frame(dividends=schedule())
+    for value, name in ((frame, "OptionMarketFrame"), (frame.vol_surface, "VolSurface"),
+                        (frame.dividends, "DividendSchedule")):
+        assert re.fullmatch(f"<builtins.{name} object at 0x[0-9a-f]+>", repr(value))
 
 
 def test_keywords_and_any_spot():
@@ -430,7 +443,8 @@ def test_setters_replace_the_fields():
     [
         ("spot", "x", "argument 'spot': must be real number, not str"),
         ("spot", None, "argument 'spot': must be real number, not NoneType"),
-        ("rate_curve", None, "argument 'rate_curve': 'NoneType' object cannot be cast as 'RateCurve'"),
+        ("rate_curve", None,
+         "argument 'rate_curve': 'NoneType' object cannot be cast as 'RateCurve'"),
         ("rate_curve", surface(0.3),
          "argument 'rate_curve': 'VolSurface' object cannot be cast as 'RateCurve'"),
         ("vol_surface", curve(0.03),
@@ -439,7 +453,8 @@ def test_setters_replace_the_fields():
          "argument 'vol_surface': 'NoneType' object cannot be cast as 'VolSurface'"),
         ("dividends", [(utc(2025, 7, 1), 5.0)],
          "argument 'dividends': 'list' object cannot be cast as 'DividendSchedule'"),
-        ("borrow_curve", 0.01, "argument 'borrow_curve': 'float' object cannot be cast as 'RateCurve'"),
+        ("borrow_curve", 0.01,
+         "argument 'borrow_curve': 'float' object cannot be cast as 'RateCurve'"),
         ("borrow_curve", vyr.InterestRate(0.01, C.continuous(), ACT365),
          "argument 'borrow_curve': 'InterestRate' object cannot be cast as 'RateCurve'"),
     ],
@@ -465,7 +480,8 @@ def test_fields_cannot_be_deleted(name):
     "args,text",
     [
         (("x", None, None, 5, 5), "argument 'spot': must be real number, not str"),
-        ((1.0, None, None), "argument 'rate_curve': 'NoneType' object cannot be cast as 'RateCurve'"),
+        ((1.0, None, None),
+         "argument 'rate_curve': 'NoneType' object cannot be cast as 'RateCurve'"),
         ((1.0, curve(0.05), curve(0.05), 5, 5),
          "argument 'vol_surface': 'RateCurve' object cannot be cast as 'VolSurface'"),
         ((1.0, curve(0.05), surface(0.2), 5, 5),

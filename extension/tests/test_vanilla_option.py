@@ -72,7 +72,8 @@ def test_keywords():
         ((100.0, "2025-01-01", CALL, EUROPEAN), TypeError,
          "argument 'expiry_time': 'str' object cannot be cast as 'datetime'"),
         # Every argument is extracted before the expiry is converted, strike first.
-        (("x", date(2025, 1, 1), 0, 0), TypeError, "argument 'strike': must be real number, not str"),
+        (("x", date(2025, 1, 1), 0, 0), TypeError,
+         "argument 'strike': must be real number, not str"),
         ((100.0, datetime(2025, 1, 1), EUROPEAN, EUROPEAN), TypeError,
          "argument 'option_type': 'ExerciseStyle' object cannot be cast as 'OptionType'"),
         ((100.0, datetime(2025, 1, 1), CALL, 1), TypeError,
@@ -136,6 +137,14 @@ def test_expiry_in_new_york_and_in_utc_give_the_same_option(in_new_york, in_utc)
         assert option(in_new_york).years_to_expiry(valuation) == \
             option(in_utc).years_to_expiry(valuation)
     assert option(in_new_york).years_to_expiry(in_utc) == 0.0
+
+
+def test_the_whole_range_of_python_datetimes():
+    last = option(datetime(9999, 12, 31, 23, 59, 59, tzinfo=timezone.utc))
+    seconds = 253_402_300_799 + 62_135_596_800
+    assert last.years_to_expiry(datetime(1, 1, 1, tzinfo=timezone.utc)) == seconds / YEAR
+    assert option(datetime(1, 1, 1, tzinfo=timezone.utc)).years_to_expiry(
+        datetime(9999, 12, 31, 23, 59, 59, tzinfo=timezone.utc)) == -seconds / YEAR
 
 
 def test_expiry_truncates_its_timestamp():
