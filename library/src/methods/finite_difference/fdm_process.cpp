@@ -17,8 +17,7 @@ void fill_interior_rows(std::size_t n, const double* __restrict hm, const double
     const double h_plus = hp[i];
     const double s_sq = s[i] * s[i];
     // Convection and diffusion coefficients in x.
-    const double a =
-        drift * s[i] / s1[i] - half_variance * s_sq * s2[i] / (s1[i] * s1[i] * s1[i]);
+    const double a = drift * s[i] / s1[i] - half_variance * s_sq * s2[i] / (s1[i] * s1[i] * s1[i]);
     const double b = half_variance * s_sq / (s1[i] * s1[i]);
     const double e = h_minus * h_plus * (h_minus + h_plus);
     lo[i] = -a * (h_plus * h_plus) / e + 2.0 * b * h_plus / e;

@@ -56,9 +56,9 @@ class TridiagonalOperator {
 
   // Solves (I − θ·L)·u = rhs (rows 0 and N−1 as edge_rows() says) by the Thomas algorithm
   // without pivoting, into `out`, with `scratch` for the forward sweep; the three do not
-  // overlap. A zero pivot is not detected: it yields infinities or NaN. Each
-  // sweep advances two rows per turn (the second from the row before the pair), so results
-  // agree with one row at a time up to rounding.
+  // overlap. A zero pivot is not detected: it yields infinities or NaN. Each sweep advances two
+  // rows per turn (the second from the row before the pair), so results agree with one row at
+  // a time up to rounding.
   void solve(double theta, std::span<const double> rhs, std::span<double> out,
              std::span<double> scratch);
 
