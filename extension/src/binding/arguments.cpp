@@ -41,14 +41,15 @@ namespace {
   raise(PyExc_TypeError, message);
 }
 
-// The UTF-8 text of a keyword name, for messages.
-std::string keyword_text(PyObject* keyword) {
-  Py_ssize_t size = 0;
-  const char* text = PyUnicode_AsUTF8AndSize(keyword, &size);
-  if (text == nullptr) {
-    throw_python_error();
+// TypeError "<full> got an unexpected keyword argument '<keyword>'". The keyword goes into the
+// message as a Python string: it may hold text (lone surrogates) that has no UTF-8 form.
+[[noreturn]] void raise_unexpected_keyword(const Parameters& parameters, PyObject* keyword) {
+  Owned message = Owned::steal(PyUnicode_FromFormat("%s got an unexpected keyword argument '%U'",
+                                                    parameters.full_name.c_str(), keyword));
+  if (message) {
+    PyErr_SetObject(PyExc_TypeError, message.get());
   }
-  return std::string(text, static_cast<std::size_t>(size));
+  throw_python_error();
 }
 
 // The index of the parameter a keyword names, or count() when it names none.
@@ -78,8 +79,7 @@ void bind_keyword(const Parameters& parameters, PyObject* keyword, PyObject* val
                   PyObject** slots) {
   const std::size_t index = find_parameter(parameters, keyword);
   if (index == parameters.count()) {
-    raise(PyExc_TypeError, parameters.full_name + " got an unexpected keyword argument '" +
-                               keyword_text(keyword) + "'");
+    raise_unexpected_keyword(parameters, keyword);
   }
   if (slots[index] != nullptr) {
     raise(PyExc_TypeError, parameters.full_name + " got multiple values for argument '" +
