@@ -28,6 +28,22 @@ def numbers(line):
     return [float(x) for x in re.findall(r"-?\d+\.\d+", line)]
 
 
+def documented_output(name):
+    """The output lines docs/examples.md shows for a run of examples/<name>."""
+    blocks = re.findall(
+        r"```console\n\$ python examples/(\S+)[^\n]*\n(.*?)```",
+        (ROOT / "docs" / "examples.md").read_text(),
+        re.S,
+    )
+    (output,) = [text for script, text in blocks if script == name]
+    return [line for line in output.splitlines() if not line.startswith("plot written to")]
+
+
+def assert_documented(name, lines):
+    shown = [line for line in lines if not line.startswith("plot written to")]
+    assert shown == documented_output(name)
+
+
 def assert_png(path):
     assert path.read_bytes()[:8] == PNG_SIGNATURE
     assert path.stat().st_size > 10_000  # a drawn figure, not an empty canvas
@@ -47,6 +63,7 @@ def test_option_chain_smile(tmp_path):
     output = tmp_path / "smile.png"
     lines = run_example("option_chain_smile.py", "--output", output, cwd=tmp_path).splitlines()
     rows = [line for line in lines if re.match(r"\s+\d+\.\d \d", line)]
+    assert_documented("option_chain_smile.py", lines)
     assert len(rows) == 17
     for row in rows:
         strike, smile, call_bid, call_ask, call_vol, put_bid, put_ask, put_vol = numbers(row)
@@ -62,6 +79,7 @@ def test_early_exercise_premium(tmp_path):
     rows = {
         numbers(line)[0]: numbers(line)[1:] for line in lines if re.match(r"\s+\d+\.0 \|", line)
     }
+    assert_documented("early_exercise_premium.py", lines)
     assert sorted(rows) == [60.0 + 10 * i for i in range(9)]
     for spot, row in rows.items():
         put_am, put_eu, put_premium, put_closed, call_am, call_eu, call_premium = row
