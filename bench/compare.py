@@ -353,11 +353,8 @@ def dividend(report, mode):
     for nodes, steps in DIVIDEND_GRIDS + fine[:-1]:
         vyr_price, vyr_call = vyr_grid(nodes, steps)
         ql_price, ql_call = quantlib_grid(nodes, steps)
-        calls = max(1, timing.calls_for(ql_call, 0.02))
-        medians = timing.interleaved_medians(
-            {"vyr": timing.looped(vyr_call, calls), "QuantLib": timing.looped(ql_call, calls)},
-            BUDGETS[mode] / 2)
-        seconds = {k: v / calls for k, v in medians.items()}
+        seconds = timing.per_call_medians({"vyr": vyr_call, "QuantLib": ql_call},
+                                          BUDGETS[mode], min_repeats=3)
         for lib, price in (("vyr", vyr_price), ("QuantLib", ql_price)):
             out[lib].append({"nodes": nodes, "steps": steps, "price": price,
                              "error": price - references[lib], "seconds": seconds[lib]})
@@ -408,14 +405,12 @@ def scaling(report, mode):
         option = qls.option(case)
         option.setPricingEngine(qls.grid_engine(setup.process, steps, nodes))
         option.NPV()
-        calls = timing.calls_for(option.recalculate, 0.02)
-        medians = timing.interleaved_medians(
-            {"vyr": timing.looped(builder.compute, calls),
-             "QuantLib": timing.looped(option.recalculate, calls)},
-            BUDGETS[mode] / 2, min_repeats=3, max_repeats=9)
+        seconds = timing.per_call_medians({"vyr": builder.compute,
+                                           "QuantLib": option.recalculate}, BUDGETS[mode],
+                                          pass_seconds=0.02)
         for lib in rows:
             rows[lib].append({"nodes": nodes, "steps": steps, "node_steps": nodes * steps,
-                              "seconds": medians[lib] / calls})
+                              "seconds": seconds[lib]})
     fits = {lib: cost_model.fit(r) for lib, r in rows.items()}
     heap = memory(pairs)
     table_rows = []
@@ -458,12 +453,9 @@ def american_default(report, budget):
                        .at(vyr_setup.VALUATION_TIME))
     setup = qls.setup(case)
     setup.option.setPricingEngine(qls.grid_engine(setup.process, 10, 101))
-    calls = 200
-    medians = timing.interleaved_medians(
-        {"vyr": timing.looped(default_builder.compute, calls),
-         "vyr (FdmConfig)": timing.looped(builder.compute, calls),
-         "QuantLib": timing.looped(setup.option.recalculate, calls)}, budget * 3)
-    per_call = {k: v / calls for k, v in medians.items()}
+    per_call = timing.per_call_medians(
+        {"vyr": default_builder.compute, "vyr (FdmConfig)": builder.compute,
+         "QuantLib": setup.option.recalculate}, budget * 3)
     reference = qls.price(qls.setup(case), qls.reference_engine(setup.process))
     prices = {"vyr": default_builder.compute().price, "QuantLib": setup.option.NPV()}
     speedup = per_call["QuantLib"] / per_call["vyr"]

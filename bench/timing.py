@@ -53,3 +53,13 @@ def calls_for(function, target_seconds, cap=1_000_000):
     function()
     once = max(time.perf_counter() - start, 1e-8)
     return max(1, min(cap, int(target_seconds / once)))
+
+
+def per_call_medians(functions, budget_seconds, pass_seconds=0.01, min_repeats=5,
+                     max_repeats=25):
+    """Median seconds per call of each named function, each timed in passes of about
+    `pass_seconds` (its own call count), interleaved with the others."""
+    counts = {name: calls_for(f, pass_seconds) for name, f in functions.items()}
+    medians = interleaved_medians({name: looped(f, counts[name]) for name, f in functions.items()},
+                                  budget_seconds, min_repeats, max_repeats)
+    return {name: medians[name] / counts[name] for name in functions}
