@@ -122,7 +122,8 @@ RUNTIME = runtime_classes()
 def runtime_members(cls):
     members = {}
     for name, value in vars(cls).items():
-        if name in ("__doc__", "__module__", "__new__"):
+        # __slotnames__ is the copy protocol's cache, stored on a class once an instance is copied.
+        if name in ("__doc__", "__module__", "__new__", "__slotnames__"):
             continue
         if isinstance(value, staticmethod):
             members[name] = ("static", getattr(cls, name).__text_signature__)
