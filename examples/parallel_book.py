@@ -2,19 +2,20 @@
 `concurrent.futures.ProcessPoolExecutor`, and prints the speed-up.
 
 The module holds the interpreter lock for the whole of every call, so threads give no parallel
-speed; processes do. Each task carries a chunk of plain rows (numbers and datetimes, see
-book.py) and the worker builds the vyr objects itself.
+speed (the script times a thread pool too, to show it); processes do. Each task carries a chunk
+of plain rows (numbers and datetimes, see book.py) and the worker builds the vyr objects itself.
 
     python examples/parallel_book.py                  # 4000 options, one process per core
-    python examples/parallel_book.py --size 20000 --workers 8 --chunk 250
+    python examples/parallel_book.py --size 20000 --workers 8 --chunk 250 --repeat 3
 """
 
 from __future__ import annotations
 
 import argparse
+import math
 import os
 import time
-from concurrent.futures import ProcessPoolExecutor
+from concurrent.futures import Executor, ProcessPoolExecutor, ThreadPoolExecutor
 from functools import partial
 
 from book import Grid, book_totals, chunks, make_book, make_market, price_rows
@@ -27,6 +28,12 @@ def main(argv: list[str] | None = None) -> None:
     parser.add_argument("--chunk", type=int, default=100, help="options per task")
     parser.add_argument("--time-steps", type=int, default=Grid().time_steps)
     parser.add_argument("--grid-nodes", type=int, default=Grid().grid_nodes)
+    parser.add_argument(
+        "--repeat",
+        type=int,
+        default=1,
+        help="runs of each; the fastest counts (steadier on a busy machine)",
+    )
     args = parser.parse_args(argv)
 
     grid = Grid(args.time_steps, args.grid_nodes)
@@ -34,35 +41,38 @@ def main(argv: list[str] | None = None) -> None:
     book = make_book(args.size, market)
     tasks = list(chunks(book, args.chunk))
 
-    start = time.perf_counter()
-    serial = [result for task in tasks for result in price_rows(market, task, grid)]
-    serial_seconds = time.perf_counter() - start
+    def on_pool(pool: Executor) -> list[tuple[float, float]]:
+        chunks_priced = pool.map(partial(price_rows, market, grid=grid), tasks)
+        return [result for chunk in chunks_priced for result in chunk]
 
-    start = time.perf_counter()
-    with ProcessPoolExecutor(max_workers=args.workers) as pool:
-        parallel = [
-            result
-            for chunk in pool.map(partial(price_rows, market, grid=grid), tasks)
-            for result in chunk
-        ]
-    parallel_seconds = time.perf_counter() - start
+    seconds = {"serial": math.inf, "processes": math.inf, "threads": math.inf}
+    for _ in range(args.repeat):
+        start = time.perf_counter()
+        serial = [result for task in tasks for result in price_rows(market, task, grid)]
+        seconds["serial"] = min(seconds["serial"], time.perf_counter() - start)
 
-    if parallel != serial:
-        raise SystemExit("the parallel results differ from the serial ones")
+        # The pools' start-up and shutdown count: they are part of what parallelism costs.
+        for name, kind in (("processes", ProcessPoolExecutor), ("threads", ThreadPoolExecutor)):
+            start = time.perf_counter()
+            with kind(max_workers=args.workers) as pool:
+                parallel = on_pool(pool)
+            seconds[name] = min(seconds[name], time.perf_counter() - start)
+            if parallel != serial:
+                raise SystemExit(f"the results on {name} differ from the serial ones")
     value, delta = book_totals(book, serial)
     print(
         f"{len(book)} options on a {grid.grid_nodes} x {grid.time_steps} grid, "
         f"{len(tasks)} tasks of up to {args.chunk}"
     )
     print(f"book value {value:.4f}, book delta {delta:.4f}")
-    print(
-        f"serial       {serial_seconds:8.3f} s  "
-        f"({serial_seconds / len(book) * 1e3:.3f} ms per option)"
-    )
-    print(
-        f"{args.workers} processes  {parallel_seconds:8.3f} s  "
-        f"speed-up {serial_seconds / parallel_seconds:.2f}x on {os.cpu_count()} cores"
-    )
+    serial_seconds = seconds["serial"]
+    per_option = serial_seconds / len(book) * 1e3
+    print(f"serial       {serial_seconds:8.3f} s  ({per_option:.3f} ms per option)")
+    for name in ("processes", "threads"):
+        print(
+            f"{f'{args.workers} {name}':<12} {seconds[name]:8.3f} s  "
+            f"speed-up {serial_seconds / seconds[name]:.2f}x on {os.cpu_count()} cores"
+        )
 
 
 if __name__ == "__main__":

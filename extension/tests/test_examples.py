@@ -108,7 +108,8 @@ def test_parallel_book(tmp_path):
         cwd=tmp_path,
     )
     assert "120 options on a 101 x 50 grid, 4 tasks of up to 30" in output
-    assert re.search(r"2 processes +\d+\.\d+ s +speed-up \d+\.\d\dx", output)
+    for pool in ("processes", "threads"):
+        assert re.search(rf"2 {pool} +\d+\.\d+ s +speed-up \d+\.\d\dx on \d+ cores", output)
 
 
 @pytest.fixture(scope="module")
