@@ -18,10 +18,15 @@ void PostProjection::initialise(InputVectors& state) {
     }
   }
   if (exercise_flag_) {
-    // The same threshold as the flag: a node at the strike carries no payoff even when rounding
-    // puts it a hair inside the money, and keeps its diffusion.
+    // In-the-money nodes are held stationary where holding the payoff loses value (its image is
+    // not positive). The same threshold as the flag keeps a node at the strike out of it even
+    // when rounding puts it a hair inside the money, so the kink keeps its diffusion; and where
+    // the payoff grows in time (a put with q·S > r·K, say) the node is not yet exercised and
+    // keeps its image too. The boundary rows are first differences, not the generator, and
+    // follow the payoff alone.
     for (std::size_t i = 0; i < n; ++i) {
-      if (state.values[i] > kPayoffThreshold) {
+      const bool boundary_row = i == 0 || i == n - 1;
+      if (state.values[i] > kPayoffThreshold && (boundary_row || !(state.image[i] > 0.0))) {
         state.image[i] = 0.0;
       }
     }

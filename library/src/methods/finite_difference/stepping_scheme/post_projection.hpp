@@ -23,7 +23,8 @@ class PostProjection {
   bool exercise_flag() const { return exercise_flag_; }
 
   // u = payoff, then L·u; sets the exercise flag and, when set, zeroes L·u wherever the payoff
-  // exceeds kPayoffThreshold.
+  // exceeds kPayoffThreshold and L·u is not positive (on the boundary rows: wherever the payoff
+  // exceeds it).
   void initialise(InputVectors& state);
   // Raises a stage result v onto the exercise value from each end of the grid inward. `image`
   // holds L·v on entry and L·v of the projected v on exit (only the rows next to raised nodes
