@@ -245,3 +245,17 @@ def test_another_thread_meets_the_borrow_of_a_call_in_progress():
         release.set()
         writer.join(10)
     assert frame.spot == 130.0
+
+
+def test_config_changed_from_inside_another_call():
+    """Config.add_policy takes no argument that runs Python code, so it cannot be re-entered; a
+    policy added from a hook of another call is simply seen by the next computation."""
+    config = vyr.Config()
+    option = make_option(american=True)
+    builder = option.valuation().market(make_frame()).config(config)
+    on_grid = builder.at(VALUATION).compute()
+    assert on_grid.greeks.vega is None
+    builder.at(stamp("timestamp", lambda: config.add_policy(vyr.InstrumentPolicy().analytic())))
+    in_closed_form = builder.compute()
+    assert in_closed_form.greeks.vega is not None
+    assert in_closed_form.price != on_grid.price
