@@ -543,12 +543,10 @@ def build_entries():
         for attribute, value in vars(cls).items():
             if attribute.startswith("__"):
                 continue
-            if isinstance(value, staticmethod) or type(value).__name__ == "builtin_function_or_method":
-                static = getattr(cls, attribute)
-                if callable(static):
-                    names, required = signature_of(static)
-                    entries.append(Entry(f"{name}.{attribute}", "call", cls, attribute,
-                                         parameters=names, required=required))
+            if isinstance(value, staticmethod):
+                names, required = signature_of(getattr(cls, attribute))
+                entries.append(Entry(f"{name}.{attribute}", "call", cls, attribute,
+                                     parameters=names, required=required))
             elif type(value).__name__ == "method_descriptor":
                 names, required = signature_of(getattr(cls, attribute))
                 entries.append(Entry(f"{name}.{attribute}", "method", cls, attribute, receiver,
@@ -556,7 +554,8 @@ def build_entries():
                 methods.append(attribute)
             elif type(value).__name__ == "getset_descriptor":
                 entries.append(Entry(f"{name}.{attribute} (get)", "get", cls, attribute, receiver))
-                if value.__set__ is not None and cls is vyr.OptionMarketFrame:
+                # The market frame's five attributes are the only writable ones.
+                if cls is vyr.OptionMarketFrame:
                     entries.append(Entry(f"{name}.{attribute} (set)", "set", cls, attribute,
                                          receiver))
                     entries.append(Entry(f"{name}.{attribute} (delete)", "delete", cls,

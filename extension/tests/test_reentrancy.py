@@ -77,7 +77,7 @@ def frame_usable(frame, spot):
     frame.spot = spot
 
 
-# ---- Setters of the market frame ----------------------------------------------------------------
+# ---- Setters of the market frame ---------------------------------------------------------------
 
 
 @pytest.mark.parametrize(
@@ -147,7 +147,7 @@ def test_conflicts_are_per_object():
     assert results == [valuation(make_frame(spot=90.0)).compute().price]
 
 
-# ---- The builders' setters ------------------------------------------------------------------------
+# ---- The builders' setters -----------------------------------------------------------------------
 
 
 def builder_cases():
@@ -220,7 +220,7 @@ def test_conflict_inside_a_dividend_ex_date():
     frame_usable(frame, 100.0)
 
 
-# ---- Threads --------------------------------------------------------------------------------------
+# ---- Threads -------------------------------------------------------------------------------------
 
 
 def test_another_thread_meets_the_borrow_of_a_call_in_progress():
