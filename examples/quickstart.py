@@ -43,7 +43,7 @@ book = [
 ]
 
 
-def cell(value, width=9, digits=4):
+def cell(value: float | None, width: int = 9, digits: int = 4) -> str:
     return f"{'-':>{width}}" if value is None else f"{value:>{width}.{digits}f}"
 
 

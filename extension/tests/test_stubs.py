@@ -380,14 +380,11 @@ def test_mypy_strict_over_typed_usage_and_examples(tmp_path):
 
 
 def test_mypy_over_quickstart(tmp_path):
-    # The quick start is strict but for one unannotated formatting helper.
     completed = run(
         sys.executable,
         "-m",
         "mypy",
         "--strict",
-        "--allow-untyped-defs",
-        "--allow-untyped-calls",
         "--cache-dir",
         str(tmp_path),
         str(EXAMPLES / "quickstart.py"),
