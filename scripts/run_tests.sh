@@ -41,7 +41,9 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
   ctest --test-dir build/test-sanitize --output-on-failure -j "$jobs"
 
 step "Python tests"
-"$python" -m pytest -q extension/tests bench/tests
+"$python" -m pytest -q extension/tests
+# The benchmark helpers' own tests, apart: each folder's conftest is imported by name.
+"$python" -m pytest -q -p no:cacheprovider bench/tests
 
 step "Python tests against the module built with AddressSanitizer and UndefinedBehaviorSanitizer"
 # The interpreter is not instrumented: the sanitizer runtime is preloaded into it, Python's own
