@@ -110,6 +110,11 @@ def make_option(is_call=True, american=False, strike=100.0, expiry=EXPIRY):
                              vyr.ExerciseStyle.American if american else vyr.ExerciseStyle.European)
 
 
+def option_for(american=False, **kwargs):
+    """The American put, or the European call, on the shared market."""
+    return make_option(is_call=not american, american=american, **kwargs)
+
+
 def price_of(option, frame, config=None, at=VALUATION):
     return option.valuation().market(frame).at(at).config(config).compute().price
 

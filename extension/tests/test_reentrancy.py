@@ -4,28 +4,14 @@ compute with a builder holding it. Each conflict gives its RuntimeError or Panic
 every object involved works normally afterwards."""
 
 import threading
-from datetime import datetime, timezone
+from datetime import datetime
 
 import pytest
 
 import vyr
-from conftest import PanicException
-
-UTC = timezone.utc
-VALUATION = datetime(2025, 1, 1, tzinfo=UTC)
-EXPIRY = datetime(2026, 1, 1, tzinfo=UTC)
+from conftest import UTC, VALUATION, PanicException, make_frame, option_for
 
 
-def make_frame(spot=100.0, r=0.05, sigma=0.2, dividends=None):
-    dcc = vyr.DayCountConvention.ACT_365_FIXED
-    return vyr.OptionMarketFrame(spot, vyr.RateCurve.continuous(r, dcc),
-                                 vyr.VolSurface.flat(sigma, dcc), dividends)
-
-
-def make_option(american=False, strike=100.0, expiry=EXPIRY):
-    style = vyr.ExerciseStyle.American if american else vyr.ExerciseStyle.European
-    return vyr.VanillaOption(strike, expiry, vyr.OptionType.Put if american else
-                             vyr.OptionType.Call, style)
 
 
 class Hook:
@@ -63,11 +49,11 @@ def stamp(hook, action, when=VALUATION):
 
 
 def valuation(frame, option=None):
-    return (option or make_option()).valuation().market(frame).at(VALUATION)
+    return (option or option_for()).valuation().market(frame).at(VALUATION)
 
 
 def implied(frame, option=None, target=10.0):
-    return (option or make_option()).implied_vol().market(frame).at(VALUATION).price(target)
+    return (option or option_for()).implied_vol().market(frame).at(VALUATION).price(target)
 
 
 def frame_usable(frame, spot):
@@ -195,7 +181,7 @@ def test_price_whose_float_sets_the_same_builder():
 
 def test_shared_reads_nest():
     """Reading an object while it is being read is no conflict."""
-    option = make_option(strike=100.0)
+    option = option_for(strike=100.0)
     seen = []
     when = stamp("timestamp", lambda: seen.append((option.strike, option.years_to_expiry(
         VALUATION))))
@@ -251,7 +237,7 @@ def test_config_changed_from_inside_another_call():
     """Config.add_policy takes no argument that runs Python code, so it cannot be re-entered; a
     policy added from a hook of another call is simply seen by the next computation."""
     config = vyr.Config()
-    option = make_option(american=True)
+    option = option_for(american=True)
     builder = option.valuation().market(make_frame()).config(config)
     on_grid = builder.at(VALUATION).compute()
     assert on_grid.greeks.vega is None

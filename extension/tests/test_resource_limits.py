@@ -5,28 +5,14 @@ import os
 import subprocess
 import sys
 import textwrap
-from datetime import datetime, timedelta, timezone
+from datetime import timedelta
 
 import pytest
 
 import vyr
-from conftest import PanicException
-
-UTC = timezone.utc
-VALUATION = datetime(2025, 1, 1, tzinfo=UTC)
-EXPIRY = datetime(2026, 1, 1, tzinfo=UTC)
+from conftest import VALUATION, PanicException, make_frame, option_for
 
 
-def make_frame(spot=100.0, r=0.05, sigma=0.2, dividends=None):
-    dcc = vyr.DayCountConvention.ACT_365_FIXED
-    return vyr.OptionMarketFrame(spot, vyr.RateCurve.continuous(r, dcc),
-                                 vyr.VolSurface.flat(sigma, dcc), dividends)
-
-
-def make_option(american=False, strike=100.0, expiry=EXPIRY):
-    style = vyr.ExerciseStyle.American if american else vyr.ExerciseStyle.European
-    return vyr.VanillaOption(strike, expiry, vyr.OptionType.Put if american else
-                             vyr.OptionType.Call, style)
 
 
 def config_with(*policies):
@@ -57,7 +43,7 @@ def small_grid_price(option, frame):
 @pytest.mark.parametrize("grid_nodes", [2**40, 2**48, 2**63, 2**64 - 1])
 @pytest.mark.parametrize("american", [False, True])
 def test_grid_beyond_memory_raises_memory_error(grid_nodes, american):
-    option, frame = make_option(american=american), make_frame()
+    option, frame = option_for(american=american), make_frame()
     config = grid_config(grid_nodes=grid_nodes)
     builder = option.valuation().market(frame).at(VALUATION).config(config)
     solver = option.implied_vol().market(frame).at(VALUATION).config(config).price(10.0)
@@ -77,7 +63,7 @@ def test_grid_beyond_memory_raises_memory_error(grid_nodes, american):
 
 def test_memory_error_is_an_ordinary_exception():
     """MemoryError derives from Exception: a service's `except Exception` handler sees it."""
-    builder = make_option(american=True).valuation().market(make_frame()).at(VALUATION)
+    builder = option_for(american=True).valuation().market(make_frame()).at(VALUATION)
     builder.config(grid_config(grid_nodes=2**50))
     try:
         builder.compute()
@@ -119,7 +105,7 @@ def test_allocation_failure_under_an_address_space_limit():
     done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
                           timeout=120, env=dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path)))
     assert done.returncode == 0, done.stderr
-    expected = make_option(american=True).valuation().market(make_frame()).at(VALUATION).compute()
+    expected = option_for(american=True).valuation().market(make_frame()).at(VALUATION).compute()
     assert done.stdout.split() == ["MemoryError", repr(expected.price)]
 
 
@@ -136,7 +122,7 @@ def test_time_steps_accept_the_whole_unsigned_range(value):
 
 def test_huge_time_steps_on_an_expired_option_report_that_nothing_ran():
     """With the valuation at expiry there is no interval to step, whatever the step count."""
-    option = make_option(american=True, expiry=VALUATION)
+    option = option_for(american=True, expiry=VALUATION)
     builder = option.valuation().market(make_frame()).at(VALUATION)
     builder.config(grid_config(time_steps=2**64 - 1))
     with pytest.raises(PanicException) as info:
@@ -152,7 +138,7 @@ def test_many_dividend_intervals_get_one_step_each():
     """A one-day option with a dividend every few seconds: every interval takes at least one
     step, so time_steps of 0, 1 and 2 all give one step per interval and the same price."""
     expiry = VALUATION + timedelta(days=1)
-    option = make_option(american=True, expiry=expiry)
+    option = option_for(american=True, expiry=expiry)
     frame = make_frame(dividends=dividends_every(5000, VALUATION + timedelta(seconds=3),
                                                  timedelta(seconds=17)))
     prices = {steps: price(option, frame, grid_config(grid_nodes=31, time_steps=steps))
@@ -163,7 +149,7 @@ def test_many_dividend_intervals_get_one_step_each():
 
 def test_large_dividend_schedule_outside_the_life_changes_nothing():
     """Dividends before the valuation or after expiry are read but never stepped."""
-    option = make_option(american=True)
+    option = option_for(american=True)
     plain = small_grid_price(option, make_frame())
     before = dividends_every(20000, VALUATION - timedelta(days=5000), timedelta(hours=5))
     after = dividends_every(20000, option_expiry(option) + timedelta(days=1), timedelta(hours=5))
