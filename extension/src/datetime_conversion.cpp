@@ -32,7 +32,7 @@ long integer_attribute(PyObject* object, PyObject* name) {
 
 }  // namespace
 
-Converter<AwareDateTime>::Holder Converter<AwareDateTime>::convert(PyObject* object) {
+AwareDateTime to_aware_datetime(PyObject* object) {
   if (!is_subtype(object, state().datetime_type)) {
     raise_cannot_cast(object, "datetime");
   }
@@ -93,7 +93,7 @@ vyr::Instant strict_utc_instant(PyObject* datetime) {
   return *instant;
 }
 
-Converter<UtcDateTime>::Holder Converter<UtcDateTime>::convert(PyObject* object) {
+UtcDateTime to_utc_datetime(PyObject* object) {
   if (!is_subtype(object, state().datetime_type)) {
     raise_cannot_cast(object, "datetime");
   }
@@ -111,7 +111,7 @@ vyr::Date calendar_date(PyObject* date) {
   return *result;
 }
 
-Converter<CalendarDate>::Holder Converter<CalendarDate>::convert(PyObject* object) {
+CalendarDate to_calendar_date(PyObject* object) {
   if (!is_subtype(object, state().date_type)) {
     raise_cannot_cast(object, "date");
   }

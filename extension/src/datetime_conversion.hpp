@@ -14,13 +14,11 @@ struct AwareDateTime {
   PyObject* object;  // borrowed from the call's arguments
 };
 
+// The type test only.
+AwareDateTime to_aware_datetime(PyObject* object);
+
 template <>
-struct Converter<AwareDateTime> {
-  using Holder = AwareDateTime;
-  static constexpr bool optional = false;
-  static Holder convert(PyObject* object);
-  static AwareDateTime get(Holder& holder) { return holder; }
-};
+struct Converter<AwareDateTime> : ValueConverter<AwareDateTime, &to_aware_datetime> {};
 
 // The messages one entry point gives for the timestamp rules.
 struct TimestampMessages {
@@ -37,13 +35,11 @@ struct UtcDateTime {
   vyr::Instant instant;
 };
 
+// The type test, then the strict UTC rule.
+UtcDateTime to_utc_datetime(PyObject* object);
+
 template <>
-struct Converter<UtcDateTime> {
-  using Holder = UtcDateTime;
-  static constexpr bool optional = false;
-  static Holder convert(PyObject* object);
-  static UtcDateTime get(Holder& holder) { return holder; }
-};
+struct Converter<UtcDateTime> : ValueConverter<UtcDateTime, &to_utc_datetime> {};
 
 // The strict UTC rule after the type test.
 vyr::Instant strict_utc_instant(PyObject* datetime);
@@ -53,13 +49,11 @@ struct CalendarDate {
   vyr::Date date;
 };
 
+// The calendar-date rule.
+CalendarDate to_calendar_date(PyObject* object);
+
 template <>
-struct Converter<CalendarDate> {
-  using Holder = CalendarDate;
-  static constexpr bool optional = false;
-  static Holder convert(PyObject* object);
-  static CalendarDate get(Holder& holder) { return holder; }
-};
+struct Converter<CalendarDate> : ValueConverter<CalendarDate, &to_calendar_date> {};
 
 // Reads the date of a date or datetime; ValueError "invalid or out-of-range date".
 vyr::Date calendar_date(PyObject* date);

@@ -33,38 +33,28 @@ std::string type_name(PyObject* object);
 
 // ---- Numbers ----
 
+// A parameter converted to a plain value by one function; the value is all the call holds.
+template <typename T, T (*convert_object)(PyObject*)>
+struct ValueConverter {
+  using Holder = T;
+  static constexpr bool optional = false;
+  static Holder convert(PyObject* object) { return convert_object(object); }
+  static T get(Holder& holder) { return holder; }
+};
+
 // Whatever CPython's float conversion accepts (float, int, __float__, __index__).
 double to_double(PyObject* object);
-
-template <>
-struct Converter<double> {
-  using Holder = double;
-  static constexpr bool optional = false;
-  static Holder convert(PyObject* object) { return to_double(object); }
-  static double get(Holder& holder) { return holder; }
-};
-
 // A Python int (or __index__) through the unsigned 64-bit conversion.
 std::uint64_t to_uint64(PyObject* object);
-
-template <>
-struct Converter<std::uint64_t> {
-  using Holder = std::uint64_t;
-  static constexpr bool optional = false;
-  static Holder convert(PyObject* object) { return to_uint64(object); }
-  static std::uint64_t get(Holder& holder) { return holder; }
-};
-
 // A Python int (or __index__) through the signed 64-bit conversion, then narrowed.
 std::int32_t to_int32(PyObject* object);
 
 template <>
-struct Converter<std::int32_t> {
-  using Holder = std::int32_t;
-  static constexpr bool optional = false;
-  static Holder convert(PyObject* object) { return to_int32(object); }
-  static std::int32_t get(Holder& holder) { return holder; }
-};
+struct Converter<double> : ValueConverter<double, &to_double> {};
+template <>
+struct Converter<std::uint64_t> : ValueConverter<std::uint64_t, &to_uint64> {};
+template <>
+struct Converter<std::int32_t> : ValueConverter<std::int32_t, &to_int32> {};
 
 // ---- Instances of the module's classes ----
 

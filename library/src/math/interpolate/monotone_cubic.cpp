@@ -86,13 +86,27 @@ Expected<MonotoneCubicInterpolator, InterpolationError> MonotoneCubicInterpolato
                                    std::move(slopes), std::move(curvature));
 }
 
-double MonotoneCubicInterpolator::value(double x) const {
-  const std::vector<double>& xs = *xs_;
-  const std::vector<double>& ys = *ys_;
-  const std::vector<double>& d = *slopes_;
+namespace {
+
+// The segment holding x (extended beyond the end nodes), its width and x's position in it.
+struct Piece {
+  std::size_t i;
+  double h;
+  double s;
+};
+
+Piece locate_piece(const std::vector<double>& xs, double x) {
   const std::size_t i = locate_segment(xs, x);
   const double h = xs[i + 1] - xs[i];
-  const double s = (x - xs[i]) / h;
+  return Piece{i, h, (x - xs[i]) / h};
+}
+
+}  // namespace
+
+double MonotoneCubicInterpolator::value(double x) const {
+  const std::vector<double>& ys = *ys_;
+  const std::vector<double>& d = *slopes_;
+  const auto [i, h, s] = locate_piece(*xs_, x);
   const double s2 = s * s;
   const double s3 = s2 * s;
   const double h00 = 2.0 * s3 - 3.0 * s2 + 1.0;
@@ -103,12 +117,9 @@ double MonotoneCubicInterpolator::value(double x) const {
 }
 
 double MonotoneCubicInterpolator::derivative(double x) const {
-  const std::vector<double>& xs = *xs_;
   const std::vector<double>& ys = *ys_;
   const std::vector<double>& d = *slopes_;
-  const std::size_t i = locate_segment(xs, x);
-  const double h = xs[i + 1] - xs[i];
-  const double s = (x - xs[i]) / h;
+  const auto [i, h, s] = locate_piece(*xs_, x);
   const double s2 = s * s;
   return (6.0 * (s2 - s) * ys[i] + (3.0 * s2 - 4.0 * s + 1.0) * h * d[i] +
           6.0 * (s - s2) * ys[i + 1] + (3.0 * s2 - 2.0 * s) * h * d[i + 1]) /
@@ -116,10 +127,8 @@ double MonotoneCubicInterpolator::derivative(double x) const {
 }
 
 double MonotoneCubicInterpolator::second_derivative(double x) const {
-  const std::vector<double>& xs = *xs_;
   const std::vector<double>& m = *second_derivatives_;
-  const std::size_t i = locate_segment(xs, x);
-  const double s = (x - xs[i]) / (xs[i + 1] - xs[i]);
+  const auto [i, h, s] = locate_piece(*xs_, x);
   return s * m[i + 1] + (1.0 - s) * m[i];
 }
 
