@@ -50,10 +50,11 @@ void BM_TrBdf2Step(benchmark::State& state) {
   const std::span<double> grids(grid_storage);
   const Grid grid = build_uniform_grid(transform, transform.to_x(44.9329), transform.to_x(222.554),
                                        kNodes, grids.first(Grid::storage_size(kNodes)));
-  SpatialDiscretisation discretisation(
+  SpatialDiscretisation<NeumannStandard> discretisation(
       grid, grids.first(Grid::storage_size(kNodes)), grids.last(Grid::storage_size(kNodes)),
       FdmProcess{0.05, 0.0, 0.2},
-      NeumannStandard::for_option(OptionType::Put, ExerciseStyle::American, 0.0), operator_storage);
+      NeumannStandard::for_option(OptionType::Put, ExerciseStyle::American, 100.0, 0.0),
+      operator_storage);
   PostProjection scheme(discretisation, VanillaPayoff::for_option(OptionType::Put, 100.0));
   TrBdf2 stepper(kNodes, stepper_storage);
   InputVectors vectors{values, image};

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/error.hpp"
@@ -14,7 +15,16 @@
 namespace vyr {
 namespace {
 
-using EdgeRows = TridiagonalOperator::EdgeRows;
+// The two kinds of system edge rows the tests exercise.
+enum class EdgeRows { Implicit, FirstDifference };
+
+void set_edge_rows(TridiagonalOperator& op, EdgeRows rows) {
+  if (rows == EdgeRows::Implicit) {
+    op.use_implicit_edge_rows();
+  } else {
+    op.set_system_edge_rows(SystemEdgeRow::difference(-1.0), SystemEdgeRow::difference(1.0));
+  }
+}
 
 // An operator with its own storage.
 struct OwnedOperator {
@@ -45,10 +55,10 @@ std::vector<double> system_times(const TridiagonalOperator& op, double theta,
   for (std::size_t i = 0; i < n; ++i) {
     out[i] = u[i] - theta * lu[i];
   }
-  if (op.edge_rows() == EdgeRows::FirstDifference) {
-    out[0] = u[1] - u[0];
-    out[n - 1] = u[n - 1] - u[n - 2];
-  }
+  const SystemEdgeRow& lower = op.lower_edge_row();
+  const SystemEdgeRow& upper = op.upper_edge_row();
+  out[0] = lower.edge(theta) * u[0] + lower.neighbour(theta) * u[1];
+  out[n - 1] = upper.neighbour(theta) * u[n - 2] + upper.edge(theta) * u[n - 1];
   return out;
 }
 
@@ -72,7 +82,7 @@ TEST(TridiagonalOperator, ThreeNodesApplyAndSolve) {
     op.set_row(1, 0.7, -1.9, 1.1);
     op.set_boundary_row(0);
     op.set_boundary_row(2);
-    op.set_edge_rows(rows);
+    set_edge_rows(op, rows);
     const std::vector<double> u{2.0, 3.0, 7.0};
     std::vector<double> y(3);
     op.apply(u, y);
@@ -103,7 +113,7 @@ TEST(TridiagonalOperator, SolveInvertsTheSystemForEveryParity) {
       }
       op.set_boundary_row(0);
       op.set_boundary_row(n - 1);
-      op.set_edge_rows(rows);
+      set_edge_rows(op, rows);
       std::vector<double> u(n);
       for (std::size_t i = 0; i < n; ++i) {
         u[i] = std::cos(0.3 * static_cast<double>(i)) + 0.01 * static_cast<double>(i * i);
@@ -161,14 +171,15 @@ TEST_P(ProcessTest, StencilsAnnihilateConstants) {
   const double r = 0.05;
   OwnedGrid g(GetParam(), 41);
   std::vector<double> storage(TridiagonalOperator::storage_size(41));
-  TridiagonalOperator op = FdmProcess{r, 0.03, 0.25}.build_operator(g.grid, storage);
-  NeumannStandard::for_option(OptionType::Put, ExerciseStyle::American, 0.03).set_rows(op);
+  const FdmProcess process{r, 0.03, 0.25};
+  TridiagonalOperator op = process.build_operator(g.grid, storage);
+  NeumannStandard::for_option(OptionType::Put, ExerciseStyle::American, 100.0, 0.03)
+      .write_edge_rows(g.grid, process, op);
   const std::vector<double> u(41, 3.0);
   std::vector<double> lu(41);
   op.apply(u, lu);
-  EXPECT_EQ(lu[0], 0.0);
-  EXPECT_EQ(lu[40], 0.0);
-  for (std::size_t i = 1; i < 40; ++i) {
+  // The edge rows too: a constant only discounts.
+  for (std::size_t i = 0; i < 41; ++i) {
     EXPECT_NEAR(lu[i], -r * 3.0, 1e-12) << i;
   }
 }
@@ -219,8 +230,10 @@ TEST(FdmProcess, NonUniformStencilsAreExactForQuadraticsInX) {
 TEST(TridiagonalOperator, FactorisationReusedWithinToleranceOnly) {
   OwnedGrid g(TransformKind::Sinh, 31);
   std::vector<double> storage(TridiagonalOperator::storage_size(31));
-  TridiagonalOperator op = FdmProcess{0.05, 0.0, 0.2}.build_operator(g.grid, storage);
-  NeumannStandard::for_option(OptionType::Call, ExerciseStyle::European, 0.0).set_rows(op);
+  const FdmProcess process{0.05, 0.0, 0.2};
+  TridiagonalOperator op = process.build_operator(g.grid, storage);
+  NeumannStandard::for_option(OptionType::Call, ExerciseStyle::European, 100.0, 0.0)
+      .write_edge_rows(g.grid, process, op);
   const std::vector<double> rhs(31, 1.0);
   std::vector<double> out(31);
   std::vector<double> scratch(31);
@@ -252,43 +265,75 @@ TEST(TridiagonalOperator, ZeroPivotGivesNonFiniteValuesWithoutFailing) {
   EXPECT_FALSE(std::isfinite(out[1]));
 }
 
-TEST(NeumannStandard, SlopesOnTheGridsOwnSpotNodes) {
+TEST(NeumannStandard, EuropeanEdgesFollowTheFarFieldSlope) {
   OwnedGrid g(TransformKind::Sinh, 11);
   const std::span<const double> s = g.grid.spots();
   const double q = 0.03;
   const double tau = 0.7;
-  struct Case {
-    OptionType type;
-    ExerciseStyle style;
-    double lower, upper;
-  };
   const double discount = std::exp(-q * tau);
-  for (const Case c : {Case{OptionType::Call, ExerciseStyle::American, 0.0, 1.0},
-                       Case{OptionType::Put, ExerciseStyle::American, -1.0, 0.0},
-                       Case{OptionType::Call, ExerciseStyle::European, 0.0, discount},
-                       Case{OptionType::Put, ExerciseStyle::European, -discount, 0.0}}) {
-    const NeumannStandard boundary = NeumannStandard::for_option(c.type, c.style, q);
-    std::vector<double> rhs(11, 9.0);
-    boundary.apply(g.grid, rhs, tau);
-    EXPECT_DOUBLE_EQ(rhs[0], c.lower * (s[1] - s[0]));
-    EXPECT_DOUBLE_EQ(rhs[10], c.upper * (s[10] - s[9]));
-    EXPECT_EQ(rhs[5], 9.0);
+  const std::vector<double> values(11, 1e6);  // European edges never look at the values
+  for (const auto& [type, lower, upper] :
+       {std::tuple{OptionType::Call, 0.0, discount}, {OptionType::Put, -discount, 0.0}}) {
+    const NeumannStandard boundary =
+        NeumannStandard::for_option(type, ExerciseStyle::European, 100.0, q);
+    EXPECT_DOUBLE_EQ(boundary.lower_value(g.grid, values, tau), lower * (s[1] - s[0]));
+    EXPECT_DOUBLE_EQ(boundary.upper_value(g.grid, values, tau), upper * (s[10] - s[9]));
   }
 }
 
-TEST(NeumannStandard, SolvesPrescribeTheSlopeAndKeepFirstDifferencesInTheProduct) {
+TEST(NeumannStandard, AmericanEdgeTakesThePayoffSlopeOnlyWhileOnItsExerciseValue) {
+  OwnedGrid g(TransformKind::Sinh, 11);
+  const std::span<const double> s = g.grid.spots();
+  const double q = 0.08;
+  const double tau = 2.0;
+  const double discount = std::exp(-q * tau);
+  const NeumannStandard put =
+      NeumannStandard::for_option(OptionType::Put, ExerciseStyle::American, 100.0, q);
+  const NeumannStandard call =
+      NeumannStandard::for_option(OptionType::Call, ExerciseStyle::American, 100.0, q);
+  std::vector<double> values(11, 0.0);
+  values[0] = 100.0 - s[0];
+  values[10] = s[10] - 100.0;
+  // On the exercise value, up to rounding of the solve: the payoff's slope.
+  EXPECT_EQ(put.lower_value(g.grid, values, tau), -1.0 * (s[1] - s[0]));
+  EXPECT_EQ(call.upper_value(g.grid, values, tau), 1.0 * (s[10] - s[9]));
+  values[0] += 1e-13;
+  values[10] += 1e-13;
+  EXPECT_EQ(put.lower_value(g.grid, values, tau), -1.0 * (s[1] - s[0]));
+  EXPECT_EQ(call.upper_value(g.grid, values, tau), 1.0 * (s[10] - s[9]));
+  // Above it: the European far field.
+  values[0] += 1e-6;
+  values[10] += 1e-6;
+  EXPECT_DOUBLE_EQ(put.lower_value(g.grid, values, tau), -discount * (s[1] - s[0]));
+  EXPECT_DOUBLE_EQ(call.upper_value(g.grid, values, tau), discount * (s[10] - s[9]));
+  // The out-of-the-money edges stay flat.
+  EXPECT_EQ(put.upper_value(g.grid, values, tau), 0.0);
+  EXPECT_EQ(call.lower_value(g.grid, values, tau), 0.0);
+}
+
+TEST(NeumannStandard, SolvesPrescribeTheSlopeAndTheProductIsTheEquationAtTheEdge) {
   OwnedGrid g(TransformKind::Sinh, 21);
   std::vector<double> storage(TridiagonalOperator::storage_size(21));
-  TridiagonalOperator op = FdmProcess{0.05, 0.0, 0.2}.build_operator(g.grid, storage);
-  NeumannStandard::for_option(OptionType::Put, ExerciseStyle::American, 0.0).set_rows(op);
-  EXPECT_EQ(op.edge_rows(), EdgeRows::FirstDifference);
-  EXPECT_EQ(op.diag()[0], -1.0);
-  EXPECT_EQ(op.upper()[0], 1.0);
-  EXPECT_EQ(op.lower()[20], -1.0);
-  EXPECT_EQ(op.diag()[20], 1.0);
+  const double r = 0.05;
+  const double q = 0.02;
+  const FdmProcess process{r, q, 0.2};
+  TridiagonalOperator op = process.build_operator(g.grid, storage);
+  NeumannStandard::for_option(OptionType::Put, ExerciseStyle::American, 100.0, q)
+      .write_edge_rows(g.grid, process, op);
+  const std::span<const double> s = g.grid.spots();
+
+  // L at the edges: (r − q)·S·(one-sided slope) − r·V, no curvature. On a line V = a + b·S
+  // that is exact: (r − q)·S·b − r·V.
+  std::vector<double> line(21);
+  for (std::size_t i = 0; i < 21; ++i) {
+    line[i] = 7.0 - 0.5 * s[i];
+  }
+  std::vector<double> lu(21);
+  op.apply(line, lu);
+  EXPECT_NEAR(lu[0], (r - q) * s[0] * -0.5 - r * line[0], 1e-12);
+  EXPECT_NEAR(lu[20], (r - q) * s[20] * -0.5 - r * line[20], 1e-12);
 
   std::vector<double> rhs(21, 1.0);
-  const std::span<const double> s = g.grid.spots();
   rhs[0] = -1.0 * (s[1] - s[0]);
   rhs[20] = 0.0;
   std::vector<double> out(21);

@@ -68,7 +68,7 @@ struct Rig {
         values(n),
         image(n),
         discretisation(make_grid(strike, sigma, maturity), first_grid(), second_grid(),
-                       FdmProcess{r, q, sigma}, NeumannStandard::for_option(type, style, q),
+                       FdmProcess{r, q, sigma}, NeumannStandard::for_option(type, style, strike, q),
                        op_storage),
         payoff(VanillaPayoff::for_option(type, strike)),
         stepper(n, stepper_storage),
@@ -89,7 +89,7 @@ struct Rig {
   std::vector<double> stepper_storage;
   std::vector<double> values;
   std::vector<double> image;
-  SpatialDiscretisation discretisation;
+  SpatialDiscretisation<NeumannStandard> discretisation;
   VanillaPayoff payoff;
   TrBdf2 stepper;
   InputVectors state;
@@ -148,7 +148,7 @@ TEST(PostProjection, ExerciseFlagFollowsTheImageAtTheFirstPayingNode) {
     const std::span<const double> s = rig.discretisation.grid().spots();
     for (std::size_t i = 0; i < rig.nodes; ++i) {
       EXPECT_EQ(rig.values[i], rig.payoff.value(s[i]));
-      if (c.flag && rig.values[i] > PostProjection::kPayoffThreshold) {
+      if (c.flag && rig.values[i] > PostProjection<NeumannStandard>::kPayoffThreshold) {
         EXPECT_EQ(rig.image[i], 0.0) << i;
       }
     }
@@ -167,9 +167,10 @@ TEST(PostProjection, NodeAtTheStrikeKeepsItsImageWhenRoundingPutsItInTheMoney) {
   const std::span<double> first = std::span(grids).first(Grid::storage_size(spots.size()));
   const std::span<double> second = std::span(grids).last(Grid::storage_size(spots.size()));
   std::vector<double> op_storage(TridiagonalOperator::storage_size(spots.size()));
-  SpatialDiscretisation discretisation(
+  SpatialDiscretisation<NeumannStandard> discretisation(
       build_fitted_grid(t, spots, first), first, second, FdmProcess{0.05, 0.0, 0.2},
-      NeumannStandard::for_option(OptionType::Put, ExerciseStyle::American, 0.0), op_storage);
+      NeumannStandard::for_option(OptionType::Put, ExerciseStyle::American, 100.0, 0.0),
+      op_storage);
   PostProjection scheme(discretisation, VanillaPayoff::for_option(OptionType::Put, 100.0));
   std::vector<double> values(spots.size());
   std::vector<double> image(spots.size());
@@ -254,7 +255,8 @@ TEST(Dividend, ShiftMovesTheNodesAndKeepsTheValuesAtTheirIndices) {
     EXPECT_EQ(grid.kind(), GridKind::Fitted);
     // A new operator, with the slope rows set and no factorisation yet.
     EXPECT_FALSE(rig.discretisation.op().has_factorisation());
-    EXPECT_EQ(rig.discretisation.op().edge_rows(), TridiagonalOperator::EdgeRows::FirstDifference);
+    EXPECT_EQ(rig.discretisation.op().lower_edge_row().edge_fixed, -1.0);
+    EXPECT_EQ(rig.discretisation.op().upper_edge_row().neighbour_fixed, -1.0);
     std::vector<double> image(41);
     rig.discretisation.op().apply(rig.state.values, image);
     for (std::size_t i = 0; i < 41; ++i) {

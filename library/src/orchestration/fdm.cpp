@@ -10,6 +10,7 @@
 #include "methods/finite_difference/boundary_conditions/neumann_standard.hpp"
 #include "methods/finite_difference/fdm_process.hpp"
 #include "methods/finite_difference/grids/domain.hpp"
+#include "methods/finite_difference/grids/exercise_boundary_range.hpp"
 #include "methods/finite_difference/grids/uniform.hpp"
 #include "methods/finite_difference/payoff.hpp"
 #include "methods/finite_difference/spatial_discretisation.hpp"
@@ -79,24 +80,27 @@ PricingResult FdmPricer::price(const VanillaOption& option, const Instant& valua
   // adds to the nodes, must lie on it.
   const double strike = option.strike;
   const CoordinateTransform transform(config.transform.kind, strike, config.transform.alpha);
-  const SpotRange range = centred_spot_range(strike, sigma, maturity, config.grid_std_devs,
-                                             spot - time_grid.applied_dividends());
+  // An American option's in-the-money edge is kept clear of the exercise boundary.
+  const SpotRange range = clear_of_exercise_boundary(
+      centred_spot_range(strike, sigma, maturity, config.grid_std_devs,
+                         spot - time_grid.applied_dividends()),
+      option.option_type, option.exercise_style, strike, sigma, maturity, r, q);
   const Grid grid =
       build_uniform_grid(transform, transform.to_x(range.s_min), transform.to_x(range.s_max), nodes,
                          workspace.grid_storage(0));
 
-  SpatialDiscretisation discretisation(
+  SpatialDiscretisation<NeumannStandard> discretisation(
       grid, workspace.grid_storage(0), workspace.grid_storage(1), FdmProcess{r, q, sigma},
-      NeumannStandard::for_option(option.option_type, option.exercise_style, q),
+      NeumannStandard::for_option(option.option_type, option.exercise_style, strike, q),
       workspace.operator_storage());
   TrBdf2 stepper(nodes, workspace.stepper_storage());
   InputVectors state{workspace.values(), workspace.image()};
   const VanillaPayoff payoff = VanillaPayoff::for_option(option.option_type, strike);
   if (option.exercise_style == ExerciseStyle::European) {
-    Linear scheme(discretisation, payoff);
+    Linear<NeumannStandard> scheme(discretisation, payoff);
     march(scheme, stepper, state, time_grid, maturity);
   } else {
-    PostProjection scheme(discretisation, payoff);
+    PostProjection<NeumannStandard> scheme(discretisation, payoff);
     march(scheme, stepper, state, time_grid, maturity);
   }
   if (time_grid.intervals().empty()) {

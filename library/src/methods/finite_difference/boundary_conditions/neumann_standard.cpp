@@ -4,45 +4,56 @@
 
 namespace vyr {
 
-NeumannStandard NeumannStandard::for_option(OptionType type, ExerciseStyle style, double q) {
+NeumannStandard NeumannStandard::for_option(OptionType type, ExerciseStyle style, double strike,
+                                            double q) {
   const bool call = type == OptionType::Call;
-  return NeumannStandard(call ? 0.0 : -1.0, call ? 1.0 : 0.0, style == ExerciseStyle::European, q);
+  return NeumannStandard(call ? 0.0 : -1.0, call ? 1.0 : 0.0, style, strike, q);
 }
 
-double NeumannStandard::lower_slope(double tau) const {
-  if (!yield_discounted_ || lower_slope_ == 0.0) {
-    return lower_slope_;
+double NeumannStandard::lower_far_field_slope(double tau) const {
+  return lower_slope_ == 0.0 ? lower_slope_ : lower_slope_ * std::exp(-q_ * tau);
+}
+
+double NeumannStandard::upper_far_field_slope(double tau) const {
+  return upper_slope_ == 0.0 ? upper_slope_ : upper_slope_ * std::exp(-q_ * tau);
+}
+
+bool NeumannStandard::on_exercise_value(double slope, double s, double v) const {
+  if (!american_ || slope == 0.0) {
+    return false;
   }
-  return lower_slope_ * std::exp(-q_ * tau);
+  const double exercise = slope * (s - strike_);
+  return !(v > exercise + kOnExerciseTolerance * (std::fabs(strike_) + std::fabs(s)));
 }
 
-double NeumannStandard::upper_slope(double tau) const {
-  if (!yield_discounted_ || upper_slope_ == 0.0) {
-    return upper_slope_;
-  }
-  return upper_slope_ * std::exp(-q_ * tau);
-}
-
-void NeumannStandard::set_rows(TridiagonalOperator& op) const {
-  op.set_boundary_row(0);
-  op.set_boundary_row(op.size() - 1);
-  op.set_edge_rows(TridiagonalOperator::EdgeRows::FirstDifference);
-}
-
-double NeumannStandard::lower_value(const Grid& grid, double tau) const {
-  const std::span<const double> s = grid.spots();
-  return lower_slope(tau) * (s[1] - s[0]);
-}
-
-double NeumannStandard::upper_value(const Grid& grid, double tau) const {
+void NeumannStandard::write_edge_rows(const Grid& grid, const FdmProcess& process,
+                                      TridiagonalOperator& op) const {
   const std::span<const double> s = grid.spots();
   const std::size_t last = s.size() - 1;
-  return upper_slope(tau) * (s[last] - s[last - 1]);
+  const double drift = process.r - process.q;
+  const double lower_convection = drift * s[0] / (s[1] - s[0]);
+  const double upper_convection = drift * s[last] / (s[last] - s[last - 1]);
+  op.set_row(0, 0.0, -lower_convection - process.r, lower_convection);
+  op.set_row(last, -upper_convection, upper_convection - process.r, 0.0);
+  op.set_system_edge_rows(SystemEdgeRow::difference(-1.0), SystemEdgeRow::difference(1.0));
 }
 
-void NeumannStandard::apply(const Grid& grid, std::span<double> rhs, double tau) const {
-  rhs[0] = lower_value(grid, tau);
-  rhs[rhs.size() - 1] = upper_value(grid, tau);
+double NeumannStandard::lower_value(const Grid& grid, std::span<const double> values,
+                                    double tau) const {
+  const std::span<const double> s = grid.spots();
+  const double slope =
+      on_exercise_value(lower_slope_, s[0], values[0]) ? lower_slope_ : lower_far_field_slope(tau);
+  return slope * (s[1] - s[0]);
+}
+
+double NeumannStandard::upper_value(const Grid& grid, std::span<const double> values,
+                                    double tau) const {
+  const std::span<const double> s = grid.spots();
+  const std::size_t last = s.size() - 1;
+  const double slope = on_exercise_value(upper_slope_, s[last], values[last])
+                           ? upper_slope_
+                           : upper_far_field_slope(tau);
+  return slope * (s[last] - s[last - 1]);
 }
 
 }  // namespace vyr

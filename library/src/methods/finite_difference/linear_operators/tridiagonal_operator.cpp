@@ -53,11 +53,17 @@ void TridiagonalOperator::set_boundary_row(std::size_t index) {
   factorised_ = false;
 }
 
-void TridiagonalOperator::set_edge_rows(EdgeRows rows) {
-  if (rows != edge_rows_) {
-    edge_rows_ = rows;
-    factorised_ = false;
-  }
+void TridiagonalOperator::set_system_edge_rows(const SystemEdgeRow& lower,
+                                               const SystemEdgeRow& upper) {
+  lower_edge_row_ = lower;
+  upper_edge_row_ = upper;
+  factorised_ = false;
+}
+
+void TridiagonalOperator::use_implicit_edge_rows() {
+  const std::size_t last = size() - 1;
+  set_system_edge_rows(SystemEdgeRow::implicit(diag_[0], upper_[0]),
+                       SystemEdgeRow::implicit(diag_[last], lower_[last]));
 }
 
 void TridiagonalOperator::require_length(std::span<const double> values) const {
@@ -99,19 +105,12 @@ void TridiagonalOperator::apply_rows(std::span<const double> u, std::span<double
 
 void TridiagonalOperator::factorise(double theta) {
   const std::size_t n = size();
-  const bool first_difference = edge_rows_ == EdgeRows::FirstDifference;
   double* __restrict a = sub_.data();
   double* __restrict cp = super_.data();
   double* __restrict m = pivot_.data();
   a[0] = 0.0;
-  if (first_difference) {
-    // −u₀ + u₁ = rhs₀.
-    m[0] = 1.0 / -1.0;
-    cp[0] = m[0] * 1.0;
-  } else {
-    m[0] = 1.0 / (1.0 - theta * diag_[0]);
-    cp[0] = m[0] * (-theta * upper_[0]);
-  }
+  m[0] = 1.0 / lower_edge_row_.edge(theta);
+  cp[0] = m[0] * lower_edge_row_.neighbour(theta);
   for (std::size_t i = 1; i + 1 < n; ++i) {
     const double sub = -theta * lower_[i];
     const double c = -theta * upper_[i];
@@ -120,9 +119,8 @@ void TridiagonalOperator::factorise(double theta) {
     a[i] = sub * m[i];
   }
   const std::size_t last = n - 1;
-  // −u at N−2 + u at N−1 = rhs at N−1 for first differences.
-  const double sub = first_difference ? -1.0 : -theta * lower_[last];
-  const double pivot = first_difference ? 1.0 : 1.0 - theta * diag_[last];
+  const double sub = upper_edge_row_.neighbour(theta);
+  const double pivot = upper_edge_row_.edge(theta);
   m[last] = 1.0 / (pivot - sub * cp[last - 1]);
   cp[last] = 0.0;
   a[last] = sub * m[last];

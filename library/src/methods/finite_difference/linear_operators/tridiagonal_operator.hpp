@@ -9,26 +9,39 @@
 
 namespace vyr {
 
+// Row 0 or row N−1 of the system that an implicit solve inverts, as data: the coefficient of the
+// edge value and that of its one neighbour, each `fixed + θ·scaled`. The rows of I − θ·L read
+// (1 − θ·diag) and (−θ·off); a slope prescribed on the solution itself reads −1 and +1 at the
+// lower edge whatever θ is.
+struct SystemEdgeRow {
+  double edge_fixed = 1.0;
+  double edge_scaled = 0.0;
+  double neighbour_fixed = 0.0;
+  double neighbour_scaled = 0.0;
+
+  // The row of I − θ·L for an operator row with diagonal `diag` and off-diagonal `off`.
+  static constexpr SystemEdgeRow implicit(double diag, double off) {
+    return {1.0, -diag, 0.0, -off};
+  }
+  // The edge value less its neighbour (`sign` = −1 at the lower edge: u₁ − u₀; +1 at the upper
+  // edge: u at N−1 minus u at N−2), whatever θ is.
+  static constexpr SystemEdgeRow difference(double sign) { return {sign, 0.0, -sign, 0.0}; }
+
+  double edge(double theta) const { return edge_fixed + theta * edge_scaled; }
+  double neighbour(double theta) const { return neighbour_fixed + theta * neighbour_scaled; }
+};
+
 class TridiagonalOperator {
  public:
-  // How rows 0 and N−1 of the system that solve() inverts read.
-  enum class EdgeRows : std::uint8_t {
-    // The rows of I − θ·L, like every other row.
-    Implicit,
-    // u₁ − u₀ = rhs₀ and u at N−1 minus u at N−2 = rhs at N−1, whatever θ is: the slope of the
-    // solution itself is prescribed at both ends.
-    FirstDifference,
-  };
-
   // Reused while |θ − θ_cached| is below this.
   static constexpr double kThetaTolerance = 1e-12;
 
   static constexpr std::size_t kArrays = 8;
   static constexpr std::size_t storage_size(std::size_t nodes) { return kArrays * nodes; }
 
-  // All coefficients zero, no factorisation, implicit edge rows. `storage` holds
-  // storage_size(nodes) doubles (coefficients and factorisation) and must outlive the operator.
-  // Panics "TridiagonalOperator requires at least 3 elements, found N" when nodes < 3.
+  // All coefficients zero, no factorisation, the system's edge rows those of I − θ·L. `storage`
+  // holds storage_size(nodes) doubles (coefficients and factorisation) and must outlive the
+  // operator. Panics "TridiagonalOperator requires at least 3 elements, found N" when nodes < 3.
   TridiagonalOperator(std::size_t nodes, std::span<double> storage);
 
   std::size_t size() const { return diag_.size(); }
@@ -44,9 +57,13 @@ class TridiagonalOperator {
   // index changes no coefficient. The factorisation is discarded in every case.
   void set_boundary_row(std::size_t index);
 
-  // Discards the factorisation when the setting changes.
-  void set_edge_rows(EdgeRows rows);
-  EdgeRows edge_rows() const { return edge_rows_; }
+  // Rows 0 and N−1 of the system that solve() inverts; discards the factorisation. They are
+  // independent of the product's own rows 0 and N−1, which apply() uses.
+  void set_system_edge_rows(const SystemEdgeRow& lower, const SystemEdgeRow& upper);
+  // The system's edge rows become the rows of I − θ·L for the product's current rows 0 and N−1.
+  void use_implicit_edge_rows();
+  const SystemEdgeRow& lower_edge_row() const { return lower_edge_row_; }
+  const SystemEdgeRow& upper_edge_row() const { return upper_edge_row_; }
 
   // y = L·u. u and y hold at least N values and do not overlap.
   void apply(std::span<const double> u, std::span<double> y) const;
@@ -54,8 +71,8 @@ class TridiagonalOperator {
   void apply_rows(std::span<const double> u, std::span<double> y, std::size_t first,
                   std::size_t last) const;
 
-  // Solves (I − θ·L)·u = rhs (rows 0 and N−1 as edge_rows() says) by the Thomas algorithm
-  // without pivoting, into `out`, with `scratch` for the forward sweep; the three do not
+  // Solves (I − θ·L)·u = rhs (rows 0 and N−1 those of the system's edge rows) by the Thomas
+  // algorithm without pivoting, into `out`, with `scratch` for the forward sweep; the three do not
   // overlap. A zero pivot is not detected: it yields infinities or NaN. Each sweep advances two
   // rows per turn (the second from the row before the pair), so results agree with one row at
   // a time up to rounding.
@@ -105,7 +122,8 @@ class TridiagonalOperator {
   std::span<double> super_pairs_;
   double theta_ = 0.0;
   bool factorised_ = false;
-  EdgeRows edge_rows_ = EdgeRows::Implicit;
+  SystemEdgeRow lower_edge_row_{};
+  SystemEdgeRow upper_edge_row_{};
   std::uint64_t factorisations_ = 0;
 };
 

@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <span>
+#include <utility>
 
+#include "core/error.hpp"
 #include "methods/finite_difference/time_stepping/input_vectors.hpp"
 
 namespace vyr {
@@ -27,8 +29,8 @@ class TrBdf2 {
   TrBdf2(std::size_t nodes, std::span<double> storage);
 
   // Advances `state` by dt in time to expiry, from τ = `tau` at the start of the step. Scheme is
-  // Linear or PostProjection. The new state lives in buffers traded with the stepper's own, so a
-  // step copies and allocates nothing.
+  // Linear or PostProjection over any boundary condition. The new state lives in buffers traded
+  // with the stepper's own, so a step copies and allocates nothing.
   template <typename Scheme>
   void step(Scheme& scheme, InputVectors& state, double dt, double tau);
 
@@ -39,5 +41,46 @@ class TrBdf2 {
   std::span<double> new_image_;
   std::span<double> scratch_;
 };
+
+// Each stage forms its right-hand side inside the solver's forward sweep, with rows 0 and N−1
+// replaced by the boundary condition's values (from the values at the start of the step), and
+// gets the operator image of its result from the back substitution; the scheme then projects the
+// result and repairs that image.
+template <typename Scheme>
+void TrBdf2::step(Scheme& scheme, InputVectors& state, double dt, double tau) {
+  auto& discretisation = scheme.discretisation();
+  const auto& grid = discretisation.grid();
+  const auto& boundary = discretisation.boundary();
+  auto& op = discretisation.op();
+  const std::size_t n = discretisation.size();
+  if (state.values.size() < n || state.image.size() < n || stage_values_.size() < n) {
+    panic("TR-BDF2 state shorter than the grid");
+  }
+  const std::span<const double> start = state.values;
+  const double* __restrict u = state.values.data();
+  const double* __restrict lu = state.image.data();
+
+  // Stage 1: trapezoidal rule over γ·Δt.
+  const double theta1 = kHalfGamma * dt;
+  const double tau1 = tau + kGamma * dt;
+  op.solve_and_apply(
+      theta1, boundary.lower_value(grid, start, tau1),
+      [u, lu, theta1](std::size_t i) { return u[i] + theta1 * lu[i]; },
+      boundary.upper_value(grid, start, tau1), stage_values_, stage_image_, scratch_);
+  scheme.project(stage_values_, stage_image_);
+
+  // Stage 2: BDF2 to the end of the step.
+  const double wdt = kW * dt;
+  const double tau2 = tau + dt;
+  const double* __restrict lu_stage = stage_image_.data();
+  op.solve_and_apply(
+      kD * dt, boundary.lower_value(grid, start, tau2),
+      [u, lu, lu_stage, wdt](std::size_t i) { return u[i] + wdt * lu[i] + wdt * lu_stage[i]; },
+      boundary.upper_value(grid, start, tau2), new_values_, new_image_, scratch_);
+  scheme.project(new_values_, new_image_);
+
+  std::swap(state.values, new_values_);
+  std::swap(state.image, new_image_);
+}
 
 }  // namespace vyr
