@@ -113,9 +113,12 @@ def test_american_option_on_the_analytic_route_with_yield_above_rate():
          "They must be identical."),
         (vyr.OptionMarketFrame(100.0, vyr.RateCurve.interpolated(
             date(2024, 1, 1), [vyr.Tenor.years(1), vyr.Tenor.years(2)],
-            [vyr.InterestRate(0.05, vyr.Compounding.continuous(), ACT365)] * 2),
+            [vyr.InterestRate(0.05, vyr.Compounding.continuous(), vyr.DayCountConvention.ACT_360),
+             vyr.InterestRate(0.05, vyr.Compounding.continuous(), ACT365)]),
             vyr.VolSurface.flat(0.2, ACT365)),
-         None, PanicException, "not yet implemented"),
+         None, ValueError,
+         "Mismatched day count conventions: Rates use Actual360, while Vol uses Actual365Fixed. "
+         "They must be identical."),
         (make_frame(), None, ValueError, NO_TARGET),
     ],
 )

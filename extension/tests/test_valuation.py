@@ -162,25 +162,48 @@ def test_matching_day_counts_do_not_change_the_pricing_time(dcc):
             fields(builder(option).compute())
 
 
-def test_an_interpolated_rate_curve_cannot_price():
+def test_an_interpolated_curve_prices_at_its_rate_to_the_expiry():
     curve = vyr.RateCurve.interpolated(
         date(2024, 1, 1), [vyr.Tenor.years(1), vyr.Tenor.years(2)],
         [vyr.InterestRate(r, vyr.Compounding.continuous(), ACT365) for r in (0.02, 0.03)])
+    r = curve.zero_rate(1.0)
+    assert 0 < r < 0.02
     frame = vyr.OptionMarketFrame(100.0, curve, vyr.VolSurface.flat(0.2, ACT365))
-    with pytest.raises(PanicException, match="^not yet implemented$"):
-        builder(frame=frame).compute()
-    # As a borrow curve it is read at the time to expiry.
+    expected = black_scholes(True, 100.0, 100.0, 1.0, 0.2, r, 0.0)
+    assert list(fields(builder(frame=frame).compute())) == pytest.approx(
+        [expected[name] for name in ("price", "delta", "gamma", "theta", "vega", "rho")],
+        rel=1e-13)
+    # As a borrow curve it is read at the time to expiry too.
     frame = make_frame()
     frame.borrow_curve = curve
-    q = curve.zero_rate(1.0)
-    assert 0 < q < 0.02
-    expected = black_scholes(True, 100.0, 100.0, 1.0, 0.2, 0.05, q)["price"]
+    expected = black_scholes(True, 100.0, 100.0, 1.0, 0.2, 0.05, r)["price"]
     assert builder(frame=frame).compute().price == pytest.approx(expected, rel=1e-13)
 
 
-def test_rates_are_read_as_continuous_and_a_missing_borrow_curve_is_zero():
-    simple = vyr.RateCurve.flat(vyr.InterestRate(0.05, vyr.Compounding.simple(), ACT365))
-    frame = vyr.OptionMarketFrame(100.0, simple, vyr.VolSurface.flat(0.2, ACT365))
+@pytest.mark.parametrize("compounding", [
+    vyr.Compounding.simple(), vyr.Compounding.compounded(vyr.Frequency.Quarterly),
+    vyr.Compounding.compounded(vyr.Frequency.Annual)])
+@pytest.mark.parametrize("borrow", [False, True])
+def test_a_curve_prices_at_the_rate_it_discounts_at(compounding, borrow):
+    curve = vyr.RateCurve.flat(vyr.InterestRate(0.05, compounding, ACT365))
+    # The continuously compounded rate with the curve's own discount factor to the expiry.
+    rate = -math.log(curve.discount_factor(1.0))
+    assert rate != pytest.approx(0.05, abs=1e-4)
+    if borrow:
+        frame = make_frame(q=0.0)
+        frame.borrow_curve = curve
+        expected = black_scholes(True, 100.0, 100.0, 1.0, 0.2, 0.05, rate)
+    else:
+        frame = vyr.OptionMarketFrame(100.0, curve, vyr.VolSurface.flat(0.2, ACT365))
+        expected = black_scholes(True, 100.0, 100.0, 1.0, 0.2, rate, 0.0)
+    result = builder(frame=frame).compute()
+    assert result.price == pytest.approx(expected["price"], rel=1e-13)
+    assert result.greeks.rho == pytest.approx(expected["rho"], rel=1e-13)
+
+
+def test_continuous_curves_keep_their_rate_and_a_missing_borrow_curve_is_zero():
+    flat = vyr.RateCurve.flat(vyr.InterestRate(0.05, vyr.Compounding.continuous(), ACT365))
+    frame = vyr.OptionMarketFrame(100.0, flat, vyr.VolSurface.flat(0.2, ACT365))
     assert fields(builder(frame=frame).compute()) == fields(builder().compute())
     assert fields(builder(frame=make_frame(q=0.0)).compute()) == fields(builder().compute())
 
@@ -373,8 +396,9 @@ INTERPOLATED = vyr.RateCurve.interpolated(
 @pytest.mark.parametrize(
     "rates,vols,error,text",
     [
-        (INTERPOLATED, vyr.VolSurface.flat(0.2, DCC.ACT_360), PanicException,
-         "not yet implemented"),
+        (INTERPOLATED, vyr.VolSurface.flat(0.2, DCC.ACT_360), ValueError,
+         "Mismatched day count conventions: Rates use Actual365Fixed, while Vol uses Actual360. "
+         "They must be identical."),
         (MISMATCHES[0][0], MISMATCHES[0][1], ValueError, MISMATCHES[0][2]),
     ],
 )

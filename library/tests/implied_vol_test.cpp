@@ -79,16 +79,18 @@ TEST(ImpliedVol, ChecksMarketThenDayCountsThenTarget) {
       "Mismatched day count conventions: Rates use Actual365Fixed, while Vol uses Actual360. "
       "They must be identical.");
 
+  // An interpolated curve's convention is its first rate's.
   MarketFrame interpolated = frame();
   interpolated.rate_curve =
-      RateCurve::interpolated(*Date::from_ymd(2024, 1, 1),
-                              {Tenor{Tenor::Unit::Years, 1}, Tenor{Tenor::Unit::Years, 2}},
-                              {InterestRate{kAct365, 0.02, Compounding::continuous()},
-                               InterestRate{kAct365, 0.03, Compounding::continuous()}})
+      RateCurve::interpolated(
+          *Date::from_ymd(2024, 1, 1), {Tenor{Tenor::Unit::Years, 1}, Tenor{Tenor::Unit::Years, 2}},
+          {InterestRate{DayCountConvention::actual_360(), 0.02, Compounding::continuous()},
+           InterestRate{kAct365, 0.03, Compounding::continuous()}})
           .value();
-  expect_throws<Panic>(
+  expect_throws<ValueError>(
       [&] { implied_volatility(call, &interpolated, kValuation, nullptr, std::nullopt); },
-      "not yet implemented");
+      "Mismatched day count conventions: Rates use Actual360, while Vol uses Actual365Fixed. "
+      "They must be identical.");
 
   const MarketFrame market = frame();
   expect_throws<ValueError>(

@@ -92,7 +92,48 @@ TEST(RateCurve, InterpolatedNodesAndZeroRates) {
   EXPECT_DOUBLE_EQ(curve->zero_rate(0.0), 0.02 - 366.0 / 365.0 * 0.01);
   EXPECT_DOUBLE_EQ(curve->zero_rate(3.0), 0.02 + (3.0 - 366.0 / 365.0) * 0.01);
   EXPECT_TRUE(curve->is_interpolated());
-  EXPECT_EQ(panic_text([&] { curve->day_count(); }), "not yet implemented");
+  EXPECT_EQ(curve->day_count(), kAct365);
+}
+
+TEST(RateCurve, ContinuousRateDiscountsAsTheCurveDoes) {
+  const auto interpolated_simple =
+      RateCurve::interpolated(date(2024, 1, 1), {years(1), years(2)},
+                              {rate(0.02, kAct360, Compounding::simple()), rate(0.03)});
+  ASSERT_TRUE(interpolated_simple);
+  EXPECT_EQ(interpolated_simple->day_count(), kAct360);
+  const std::vector<RateCurve> curves{
+      RateCurve::flat(rate(0.05, kAct365, Compounding::simple())),
+      RateCurve::flat(rate(0.05, kAct365, Compounding::compounded(Frequency::Quarterly))),
+      RateCurve::flat(rate(-0.01, kAct365, Compounding::compounded(Frequency::Annual))),
+      *interpolated_simple};
+  for (const RateCurve& curve : curves) {
+    for (const double t : {1.0 / 365.0, 0.5, 1.0, 7.5}) {
+      const double r = curve.continuous_rate(t);
+      EXPECT_NEAR(std::exp(-r * t), curve.discount_factor(t), 1e-15) << t;
+    }
+    // The short end is the limit of the small times, and keeps its precision there.
+    EXPECT_NEAR(curve.continuous_rate(0.0), curve.continuous_rate(1e-9), 1e-10);
+  }
+  EXPECT_NEAR(curves[0].continuous_rate(2.0), std::log(1.1) / 2.0, 1e-16);
+  EXPECT_EQ(curves[0].continuous_rate(-1.0), 0.05);
+  EXPECT_NEAR(curves[1].continuous_rate(0.0), 4.0 * std::log(1.0125), 1e-15);
+}
+
+TEST(RateCurve, ContinuousCompoundingKeepsTheZeroRateExactly) {
+  const auto interpolated =
+      RateCurve::interpolated(date(2024, 1, 1), {years(1), years(2)}, {rate(0.02), rate(0.03)});
+  ASSERT_TRUE(interpolated);
+  for (const double t : {0.0, 0.3, 1.7, 3.0}) {
+    EXPECT_EQ(RateCurve::continuous(0.0312, kAct365).continuous_rate(t), 0.0312);
+    EXPECT_EQ(RateCurve::flat(rate(0.0312)).continuous_rate(t), 0.0312);
+    EXPECT_EQ(interpolated->continuous_rate(t), interpolated->zero_rate(t));
+  }
+  const RateCurve stc =
+      RateCurve::flat(rate(0.05, kAct365, Compounding::simple_then_compounded(Frequency::Annual)));
+  EXPECT_EQ(panic_text([&] { stc.continuous_rate(1.0); }),
+            "not yet implemented: Implement other logic");
+  EXPECT_EQ(panic_text([&] { stc.continuous_rate(0.0); }),
+            "not yet implemented: Implement other logic");
 }
 
 TEST(RateCurve, EachNodeUsesItsOwnDayCount) {

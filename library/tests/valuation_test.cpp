@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -192,17 +193,21 @@ RateCurve interpolated_curve() {
       .value();
 }
 
-TEST(Valuation, InterpolatedRateCurveIsNotImplementedButServesAsBorrowCurve) {
+TEST(Valuation, InterpolatedCurvesPriceAtTheirRateToTheExpiry) {
+  // As the rate curve, with its first rate's convention.
   MarketFrame market = frame(0.05);
   market.rate_curve = interpolated_curve();
-  // The kind check comes before the convention comparison.
+  const VanillaOption call = option(ExerciseStyle::European, OptionType::Call);
+  const PricingInputs inputs = prepare_inputs(call, market, kValuation);
+  EXPECT_EQ(inputs.r, market.rate_curve.zero_rate(inputs.t));
+  EXPECT_EQ(
+      value_option(call, &market, kValuation, nullptr).price,
+      AnalyticPricer::price(call, kValuation, inputs.spot, inputs.sigma, inputs.r, inputs.q).price);
   market.vol_surface = VolSurface::flat(0.2, DayCountConvention::actual_360());
-  expect_throws<Panic>(
-      [&] {
-        value_option(option(ExerciseStyle::European, OptionType::Call), &market, kValuation,
-                     nullptr);
-      },
-      "not yet implemented");
+  expect_throws<ValueError>(
+      [&] { value_option(call, &market, kValuation, nullptr); },
+      "Mismatched day count conventions: Rates use Actual365Fixed, while Vol uses Actual360. "
+      "They must be identical.");
 
   // As a borrow curve it is read at T, here between its two nodes.
   MarketFrame borrowing = frame(0.05);
@@ -216,7 +221,8 @@ TEST(Valuation, InterpolatedRateCurveIsNotImplementedButServesAsBorrowCurve) {
 
 TEST(Valuation, InputsComeFromTheFrameWithActual365Time) {
   MarketFrame market = frame(0.0);
-  // A simple 5 % rate is used as it stands, and the curves' Actual/360 does not enter T.
+  // A simple 5 % rate is read as the continuous rate that discounts alike to the expiry, and
+  // the curves' Actual/360 does not enter T.
   const DayCountConvention act360 = DayCountConvention::actual_360();
   market.rate_curve = RateCurve::flat(InterestRate{act360, 0.05, Compounding::simple()});
   market.vol_surface = VolSurface::flat(0.35, act360);
@@ -226,7 +232,7 @@ TEST(Valuation, InputsComeFromTheFrameWithActual365Time) {
       prepare_inputs(option(ExerciseStyle::European, OptionType::Put), market, noon);
   EXPECT_EQ(in.valuation, noon);
   EXPECT_EQ(in.t, (365.0 * 86400.0 - 43200.0) / 31536000.0);
-  EXPECT_EQ(in.r, 0.05);
+  EXPECT_NEAR(in.r, -std::log(market.rate_curve.discount_factor(in.t)) / in.t, 1e-16);
   EXPECT_EQ(in.q, 0.0);
   EXPECT_EQ(in.sigma, 0.35);
   EXPECT_EQ(in.spot, 97.5);

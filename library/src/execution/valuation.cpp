@@ -11,10 +11,7 @@
 namespace vyr {
 
 void check_day_counts(const MarketFrame& market) {
-  // Only flat and continuous rate curves carry a single convention to compare.
-  if (market.rate_curve.is_interpolated()) {
-    panic("not yet implemented");
-  }
+  // An interpolated curve's convention is that of its first rate.
   const DayCountConvention rates = market.rate_curve.day_count();
   const DayCountConvention vol = market.vol_surface.day_count;
   if (rates != vol) {
@@ -32,10 +29,10 @@ PricingInputs prepare_inputs(const VanillaOption& option, const MarketFrame& mar
   const Instant at = valuation ? *valuation : now_utc();
   // Pricing time is always Actual/365 Fixed; the curves' own conventions do not enter it.
   const double t = act365_year_fraction(at, option.expiry);
-  // Flat and continuous curves answer their stored rate whatever t; an interpolated borrow
-  // curve answers its interpolation at t.
-  const double r = market.rate_curve.zero_rate(t);
-  const double q = market.borrow_curve ? market.borrow_curve->zero_rate(t) : 0.0;
+  // The pricers take continuously compounded rates: those at which the curves discount to the
+  // expiry, so that a simple or compounded curve prices as it discounts.
+  const double r = market.rate_curve.continuous_rate(t);
+  const double q = market.borrow_curve ? market.borrow_curve->continuous_rate(t) : 0.0;
   return PricingInputs{at, t, market.spot, market.vol_surface.vol, r, q};
 }
 

@@ -22,12 +22,13 @@ struct PricingInputs {
   double q;
 };
 
-// The market checks shared by valuation and implied volatility, in their order: the rate curve's
-// and the surface's day counts (Panic "not yet implemented" for an interpolated rate curve) and
-// the ValueError on a mismatch.
+// The market checks shared by valuation and implied volatility: the rate curve's and the
+// surface's day counts (an interpolated curve's is its first rate's), and the ValueError on a
+// mismatch.
 void check_day_counts(const MarketFrame& market);
 
-// Valuation instant (given, or the clock now), T, r, q, sigma and spot, drawn from the frame.
+// Valuation instant (given, or the clock now), T, r, q, sigma and spot, drawn from the frame; r
+// and q are the curves' continuously compounded rates to the expiry.
 PricingInputs prepare_inputs(const VanillaOption& option, const MarketFrame& market,
                              const std::optional<Instant>& valuation);
 

@@ -1,5 +1,6 @@
 #include "market/rate_curve.hpp"
 
+#include <cmath>
 #include <type_traits>
 
 #include "core/error.hpp"
@@ -74,14 +75,52 @@ double RateCurve::discount_factor(double t) const {
       kind_);
 }
 
+double RateCurve::continuous_rate(double t) const {
+  // −ln(DF(t))/t in the form of each rule that keeps its precision for small t.
+  const Compounding rule = compounding();
+  const double z = zero_rate(t);
+  switch (rule.kind()) {
+    case Compounding::Kind::Continuous:
+      return z;
+    case Compounding::Kind::Simple:
+      // DF = 1/(1 + z·t); at t ≤ 0 the limit of the short end.
+      return t > 0.0 ? std::log1p(z * t) / t : z;
+    case Compounding::Kind::Compounded: {
+      // DF = (1 + z/n)^(−n·t), whatever t.
+      const double n = static_cast<double>(periods_per_year(rule.frequency()));
+      return n * std::log1p(z / n);
+    }
+    case Compounding::Kind::SimpleThenCompounded:
+      break;
+  }
+  // The curve cannot discount; its discount factor reports it.
+  return -std::log(discount_factor(t)) / t;
+}
+
 DayCountConvention RateCurve::day_count() const {
-  if (const auto* curve = std::get_if<Flat>(&kind_)) {
-    return curve->rate.dcc;
-  }
-  if (const auto* curve = std::get_if<Continuous>(&kind_)) {
-    return curve->rate.dcc;
-  }
-  panic("not yet implemented");
+  return std::visit(
+      [](const auto& curve) -> DayCountConvention {
+        using Kind = std::decay_t<decltype(curve)>;
+        if constexpr (std::is_same_v<Kind, Interpolated>) {
+          return curve.rates.front().dcc;
+        } else {
+          return curve.rate.dcc;
+        }
+      },
+      kind_);
+}
+
+Compounding RateCurve::compounding() const {
+  return std::visit(
+      [](const auto& curve) -> Compounding {
+        using Kind = std::decay_t<decltype(curve)>;
+        if constexpr (std::is_same_v<Kind, Interpolated>) {
+          return curve.rates.front().compounding;
+        } else {
+          return curve.rate.compounding;
+        }
+      },
+      kind_);
 }
 
 }  // namespace vyr

@@ -50,9 +50,19 @@ class RateCurve {
   double zero_rate(double t) const;
   // Throws Panic "not yet implemented: Implement other logic" under SimpleThenCompounded.
   double discount_factor(double t) const;
-  // The held rate's convention for flat and continuous curves; Panic "not yet implemented" for
-  // an interpolated curve.
+  // The continuously compounded rate at which the curve discounts over [0, t]:
+  // −ln(discount_factor(t)) / t, computed in the form of each compounding rule that keeps its
+  // precision: under continuous compounding (the held rate's, or the first rate's of an
+  // interpolated curve) the zero rate itself, exactly; ln(1 + z·t)/t under simple compounding
+  // (z at t ≤ 0, the limit at the short end); n·ln(1 + z/n) under compounding n times a year.
+  // Panics as discount_factor does under SimpleThenCompounded.
+  double continuous_rate(double t) const;
+  // The held rate's convention for flat and continuous curves; the first rate's for an
+  // interpolated curve.
   DayCountConvention day_count() const;
+  // The compounding that discount_factor applies: the held rate's, or the first rate's of an
+  // interpolated curve.
+  Compounding compounding() const;
 
   bool is_interpolated() const { return std::holds_alternative<Interpolated>(kind_); }
   const std::variant<Flat, Interpolated, Continuous>& kind() const { return kind_; }
