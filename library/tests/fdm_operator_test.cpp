@@ -271,17 +271,17 @@ TEST(NeumannStandard, EuropeanEdgesFollowTheFarFieldSlope) {
   const double q = 0.03;
   const double tau = 0.7;
   const double discount = std::exp(-q * tau);
-  const std::vector<double> values(11, 1e6);  // European edges never look at the values
+  const std::vector<double> values(11, 1e6);  // European edges never look at the state
   for (const auto& [type, lower, upper] :
        {std::tuple{OptionType::Call, 0.0, discount}, {OptionType::Put, -discount, 0.0}}) {
     const NeumannStandard boundary =
         NeumannStandard::for_option(type, ExerciseStyle::European, 100.0, q);
-    EXPECT_DOUBLE_EQ(boundary.lower_value(g.grid, values, tau), lower * (s[1] - s[0]));
-    EXPECT_DOUBLE_EQ(boundary.upper_value(g.grid, values, tau), upper * (s[10] - s[9]));
+    EXPECT_DOUBLE_EQ(boundary.lower_value(g.grid, values, values, tau), lower * (s[1] - s[0]));
+    EXPECT_DOUBLE_EQ(boundary.upper_value(g.grid, values, values, tau), upper * (s[10] - s[9]));
   }
 }
 
-TEST(NeumannStandard, AmericanEdgeTakesThePayoffSlopeOnlyWhileOnItsExerciseValue) {
+TEST(NeumannStandard, AmericanEdgeTakesThePayoffSlopeOnlyWhileExercised) {
   OwnedGrid g(TransformKind::Sinh, 11);
   const std::span<const double> s = g.grid.spots();
   const double q = 0.08;
@@ -292,23 +292,29 @@ TEST(NeumannStandard, AmericanEdgeTakesThePayoffSlopeOnlyWhileOnItsExerciseValue
   const NeumannStandard call =
       NeumannStandard::for_option(OptionType::Call, ExerciseStyle::American, 100.0, q);
   std::vector<double> values(11, 0.0);
+  std::vector<double> image(11, -1.0);
   values[0] = 100.0 - s[0];
   values[10] = s[10] - 100.0;
   // On the exercise value, up to rounding of the solve: the payoff's slope.
-  EXPECT_EQ(put.lower_value(g.grid, values, tau), -1.0 * (s[1] - s[0]));
-  EXPECT_EQ(call.upper_value(g.grid, values, tau), 1.0 * (s[10] - s[9]));
+  EXPECT_EQ(put.lower_value(g.grid, values, image, tau), -1.0 * (s[1] - s[0]));
+  EXPECT_EQ(call.upper_value(g.grid, values, image, tau), 1.0 * (s[10] - s[9]));
   values[0] += 1e-13;
   values[10] += 1e-13;
-  EXPECT_EQ(put.lower_value(g.grid, values, tau), -1.0 * (s[1] - s[0]));
-  EXPECT_EQ(call.upper_value(g.grid, values, tau), 1.0 * (s[10] - s[9]));
-  // Above it: the European far field.
+  EXPECT_EQ(put.lower_value(g.grid, values, image, tau), -1.0 * (s[1] - s[0]));
+  EXPECT_EQ(call.upper_value(g.grid, values, image, tau), 1.0 * (s[10] - s[9]));
+  // On it, but gaining in time to expiry (holding beats exercising): the European far field.
+  image[0] = image[10] = 0.5;
+  EXPECT_DOUBLE_EQ(put.lower_value(g.grid, values, image, tau), -discount * (s[1] - s[0]));
+  EXPECT_DOUBLE_EQ(call.upper_value(g.grid, values, image, tau), discount * (s[10] - s[9]));
+  // Above it: the European far field too.
+  image[0] = image[10] = 0.0;
   values[0] += 1e-6;
   values[10] += 1e-6;
-  EXPECT_DOUBLE_EQ(put.lower_value(g.grid, values, tau), -discount * (s[1] - s[0]));
-  EXPECT_DOUBLE_EQ(call.upper_value(g.grid, values, tau), discount * (s[10] - s[9]));
+  EXPECT_DOUBLE_EQ(put.lower_value(g.grid, values, image, tau), -discount * (s[1] - s[0]));
+  EXPECT_DOUBLE_EQ(call.upper_value(g.grid, values, image, tau), discount * (s[10] - s[9]));
   // The out-of-the-money edges stay flat.
-  EXPECT_EQ(put.upper_value(g.grid, values, tau), 0.0);
-  EXPECT_EQ(call.lower_value(g.grid, values, tau), 0.0);
+  EXPECT_EQ(put.upper_value(g.grid, values, image, tau), 0.0);
+  EXPECT_EQ(call.lower_value(g.grid, values, image, tau), 0.0);
 }
 
 TEST(NeumannStandard, SolvesPrescribeTheSlopeAndTheProductIsTheEquationAtTheEdge) {

@@ -17,13 +17,14 @@ namespace vyr {
 template <typename Condition>
 concept BoundaryCondition = requires(const Condition& condition, const Grid& grid,
                                      const FdmProcess& process, TridiagonalOperator& op,
-                                     std::span<const double> values, double tau) {
+                                     std::span<const double> values, std::span<const double> image,
+                                     double tau) {
   // Rows 0 and N−1 of the product and of the system, for an operator just built on `grid`.
   { condition.write_edge_rows(grid, process, op) } -> std::same_as<void>;
   // Rows 0 and N−1 of the right-hand side of a stage that ends at time to expiry τ, given the
-  // values at the start of its step.
-  { condition.lower_value(grid, values, tau) } -> std::same_as<double>;
-  { condition.upper_value(grid, values, tau) } -> std::same_as<double>;
+  // values and their operator image at the start of its step.
+  { condition.lower_value(grid, values, image, tau) } -> std::same_as<double>;
+  { condition.upper_value(grid, values, image, tau) } -> std::same_as<double>;
 };
 
 }  // namespace vyr

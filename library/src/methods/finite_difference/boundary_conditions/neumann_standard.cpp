@@ -18,12 +18,13 @@ double NeumannStandard::upper_far_field_slope(double tau) const {
   return upper_slope_ == 0.0 ? upper_slope_ : upper_slope_ * std::exp(-q_ * tau);
 }
 
-bool NeumannStandard::on_exercise_value(double slope, double s, double v) const {
+bool NeumannStandard::exercised(double slope, double s, double v, double image) const {
   if (!american_ || slope == 0.0) {
     return false;
   }
   const double exercise = slope * (s - strike_);
-  return !(v > exercise + kOnExerciseTolerance * (std::fabs(strike_) + std::fabs(s)));
+  return !(v > exercise + kOnExerciseTolerance * (std::fabs(strike_) + std::fabs(s))) &&
+         !(image > 0.0);
 }
 
 void NeumannStandard::write_edge_rows(const Grid& grid, const FdmProcess& process,
@@ -39,18 +40,19 @@ void NeumannStandard::write_edge_rows(const Grid& grid, const FdmProcess& proces
 }
 
 double NeumannStandard::lower_value(const Grid& grid, std::span<const double> values,
-                                    double tau) const {
+                                    std::span<const double> image, double tau) const {
   const std::span<const double> s = grid.spots();
-  const double slope =
-      on_exercise_value(lower_slope_, s[0], values[0]) ? lower_slope_ : lower_far_field_slope(tau);
+  const double slope = exercised(lower_slope_, s[0], values[0], image[0])
+                           ? lower_slope_
+                           : lower_far_field_slope(tau);
   return slope * (s[1] - s[0]);
 }
 
 double NeumannStandard::upper_value(const Grid& grid, std::span<const double> values,
-                                    double tau) const {
+                                    std::span<const double> image, double tau) const {
   const std::span<const double> s = grid.spots();
   const std::size_t last = s.size() - 1;
-  const double slope = on_exercise_value(upper_slope_, s[last], values[last])
+  const double slope = exercised(upper_slope_, s[last], values[last], image[last])
                            ? upper_slope_
                            : upper_far_field_slope(tau);
   return slope * (s[last] - s[last - 1]);

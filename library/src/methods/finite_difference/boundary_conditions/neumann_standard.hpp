@@ -16,9 +16,10 @@ namespace vyr {
 // option, g·e^(−q·τ), wherever it does not:
 // - European exercise: always the far-field slope.
 // - American exercise: the payoff's slope while the edge node sits on its exercise value at the
-//   start of a step (deep in the exercise region, V = g·(S − K)), the far-field slope once it has
-//   left it (a put whose yield exceeds its rate, a call with a negative yield, a put with r = 0:
-//   early exercise does not pay at that edge, and the value follows the European far field).
+//   start of a step and holding it there does not gain (its operator image is not positive: deep
+//   in the exercise region, V = g·(S − K)); the far-field slope otherwise (a put whose yield
+//   exceeds its rate, a call with a negative yield, a put with r = 0: early exercise does not pay
+//   at that edge, and the value follows the European far field).
 //
 // The product's rows 0 and N−1, which give the operator image and so theta, are the equation at
 // the edge with a one-sided first derivative on the spot nodes and no curvature:
@@ -45,13 +46,16 @@ class NeumannStandard {
 
   // BoundaryCondition.
   void write_edge_rows(const Grid& grid, const FdmProcess& process, TridiagonalOperator& op) const;
-  double lower_value(const Grid& grid, std::span<const double> values, double tau) const;
-  double upper_value(const Grid& grid, std::span<const double> values, double tau) const;
+  double lower_value(const Grid& grid, std::span<const double> values,
+                     std::span<const double> image, double tau) const;
+  double upper_value(const Grid& grid, std::span<const double> values,
+                     std::span<const double> image, double tau) const;
 
  private:
-  // Whether an edge node with payoff slope g at spot s holds the value v on its exercise value
-  // g·(s − K). Only American exercise and a non-zero slope can; NaN values count as on it.
-  bool on_exercise_value(double slope, double s, double v) const;
+  // Whether an edge node with payoff slope g at spot s is exercised: its value v sits on the
+  // exercise value g·(s − K) and its image is not positive. Only American exercise and a
+  // non-zero slope can be; NaN values count as exercised.
+  bool exercised(double slope, double s, double v, double image) const;
 
   double lower_slope_;
   double upper_slope_;

@@ -27,8 +27,7 @@ class PostProjection {
   bool exercise_flag() const { return exercise_flag_; }
 
   // u = payoff, then L·u; sets the exercise flag and, when set, zeroes L·u wherever the payoff
-  // exceeds kPayoffThreshold and L·u is not positive (on the boundary rows: wherever the payoff
-  // exceeds it).
+  // exceeds kPayoffThreshold and L·u is not positive.
   void initialise(InputVectors& state) {
     const std::span<const double> s = discretisation_.grid().spots();
     const std::size_t n = s.size();
@@ -52,10 +51,9 @@ class PostProjection {
       // not positive). The same threshold as the flag keeps a node at the strike out of it even
       // when rounding puts it a hair inside the money, so the kink keeps its diffusion; and where
       // the payoff grows in time (a put with q·S > r·K, say) the node is not yet exercised and
-      // keeps its image too. The edge rows are held stationary wherever the payoff is positive.
+      // keeps its image too. The edge rows are the equation at the edge and follow the same rule.
       for (std::size_t i = 0; i < n; ++i) {
-        const bool boundary_row = i == 0 || i == n - 1;
-        if (state.values[i] > kPayoffThreshold && (boundary_row || !(state.image[i] > 0.0))) {
+        if (state.values[i] > kPayoffThreshold && !(state.image[i] > 0.0)) {
           state.image[i] = 0.0;
         }
       }

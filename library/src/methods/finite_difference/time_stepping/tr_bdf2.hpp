@@ -43,7 +43,7 @@ class TrBdf2 {
 };
 
 // Each stage forms its right-hand side inside the solver's forward sweep, with rows 0 and N−1
-// replaced by the boundary condition's values (from the values at the start of the step), and
+// replaced by the boundary condition's values (from the state at the start of the step), and
 // gets the operator image of its result from the back substitution; the scheme then projects the
 // result and repairs that image.
 template <typename Scheme>
@@ -57,6 +57,7 @@ void TrBdf2::step(Scheme& scheme, InputVectors& state, double dt, double tau) {
     panic("TR-BDF2 state shorter than the grid");
   }
   const std::span<const double> start = state.values;
+  const std::span<const double> start_image = state.image;
   const double* __restrict u = state.values.data();
   const double* __restrict lu = state.image.data();
 
@@ -64,9 +65,9 @@ void TrBdf2::step(Scheme& scheme, InputVectors& state, double dt, double tau) {
   const double theta1 = kHalfGamma * dt;
   const double tau1 = tau + kGamma * dt;
   op.solve_and_apply(
-      theta1, boundary.lower_value(grid, start, tau1),
+      theta1, boundary.lower_value(grid, start, start_image, tau1),
       [u, lu, theta1](std::size_t i) { return u[i] + theta1 * lu[i]; },
-      boundary.upper_value(grid, start, tau1), stage_values_, stage_image_, scratch_);
+      boundary.upper_value(grid, start, start_image, tau1), stage_values_, stage_image_, scratch_);
   scheme.project(stage_values_, stage_image_);
 
   // Stage 2: BDF2 to the end of the step.
@@ -74,9 +75,9 @@ void TrBdf2::step(Scheme& scheme, InputVectors& state, double dt, double tau) {
   const double tau2 = tau + dt;
   const double* __restrict lu_stage = stage_image_.data();
   op.solve_and_apply(
-      kD * dt, boundary.lower_value(grid, start, tau2),
+      kD * dt, boundary.lower_value(grid, start, start_image, tau2),
       [u, lu, lu_stage, wdt](std::size_t i) { return u[i] + wdt * lu[i] + wdt * lu_stage[i]; },
-      boundary.upper_value(grid, start, tau2), new_values_, new_image_, scratch_);
+      boundary.upper_value(grid, start, start_image, tau2), new_values_, new_image_, scratch_);
   scheme.project(new_values_, new_image_);
 
   std::swap(state.values, new_values_);
