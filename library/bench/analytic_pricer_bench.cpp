@@ -41,11 +41,6 @@ using vyr::OptionType;
 // approximation ranges.
 constexpr std::array<double, 8> kSpots{62.0, 81.0, 94.0, 99.5, 100.0, 104.0, 118.0, 151.0};
 
-vyr::VanillaOption bench_option(OptionType type) {
-  return {100.0, *vyr::Instant::from_unix(1'700'000'000 + 31'536'000, 0), type,
-          vyr::ExerciseStyle::European};
-}
-
 // Allocations made by one untimed call of `evaluate`.
 template <typename Evaluate>
 double allocations_of(Evaluate evaluate) {
@@ -56,10 +51,9 @@ double allocations_of(Evaluate evaluate) {
 
 void BM_AnalyticPriceWithGreeks(benchmark::State& state) {
   const auto type = static_cast<OptionType>(state.range(0));
-  const vyr::VanillaOption option = bench_option(type);
-  const vyr::Instant valuation = *vyr::Instant::from_unix(1'700'000'000, 0);
   const auto evaluate = [&](double spot) {
-    return AnalyticPricer::price(option, valuation, spot, 0.2, 0.05, 0.01);
+    return AnalyticPricer::price(
+        {type, vyr::ExerciseStyle::European, 100.0, 1.0, spot, 0.2, 0.05, 0.01});
   };
   state.counters["allocs/eval"] = allocations_of([&] { benchmark::DoNotOptimize(evaluate(100)); });
   std::size_t k = 0;
@@ -73,7 +67,8 @@ BENCHMARK(BM_AnalyticPriceWithGreeks)->ArgName("put")->Arg(0)->Arg(1);
 void BM_AnalyticPriceOnly(benchmark::State& state) {
   const auto type = static_cast<OptionType>(state.range(0));
   const auto evaluate = [&](double spot) {
-    return AnalyticPricer::price_only(type, 100.0, 1.0, spot, 0.2, 0.05, 0.01);
+    return AnalyticPricer::price_only(
+        {type, vyr::ExerciseStyle::European, 100.0, 1.0, spot, 0.2, 0.05, 0.01});
   };
   state.counters["allocs/eval"] = allocations_of([&] { benchmark::DoNotOptimize(evaluate(100)); });
   std::size_t k = 0;

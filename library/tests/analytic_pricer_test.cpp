@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "pricing_test_support.hpp"
+
 namespace vyr {
 namespace {
 
@@ -27,8 +29,8 @@ struct Market {
 };
 
 PricingResult price(OptionType type, double strike, std::int64_t seconds, const Market& m) {
-  return AnalyticPricer::price(option(type, strike, seconds), valuation(), m.spot, m.sigma, m.r,
-                               m.q);
+  return pricing_test::closed_form(option(type, strike, seconds), valuation(), m.spot, m.sigma, m.r,
+                                   m.q);
 }
 
 TEST(AnalyticPricer, TextbookValues) {
@@ -87,7 +89,8 @@ TEST(AnalyticPricer, GreeksMatchFiniteDifferences) {
     for (const auto& c : cases) {
       const Market& m = c.market;
       const auto v = [&](double t, double s, double sigma, double r) {
-        return AnalyticPricer::price_only(type, c.strike, t, s, sigma, r, m.q);
+        return AnalyticPricer::price_only(
+            {type, ExerciseStyle::European, c.strike, t, s, sigma, r, m.q});
       };
       const std::int64_t seconds = std::llround(c.t * kYear);
       const PricingResult g = price(type, c.strike, seconds, m);
@@ -175,7 +178,8 @@ TEST(AnalyticPricer, PriceOnlyMatchesPriceBitForBit) {
       const Market& m = c.market;
       const double full = price(type, c.strike, c.seconds, m).price;
       const double t = static_cast<double>(c.seconds) / kYear;
-      const double only = AnalyticPricer::price_only(type, c.strike, t, m.spot, m.sigma, m.r, m.q);
+      const double only = AnalyticPricer::price_only(
+          {type, ExerciseStyle::European, c.strike, t, m.spot, m.sigma, m.r, m.q});
       EXPECT_EQ(std::bit_cast<std::uint64_t>(only), std::bit_cast<std::uint64_t>(full))
           << c.strike << " " << c.seconds;
     }
@@ -185,8 +189,8 @@ TEST(AnalyticPricer, PriceOnlyMatchesPriceBitForBit) {
 TEST(AnalyticPricer, ExerciseStyleIsIgnored) {
   const VanillaOption american = option(OptionType::Put, 100, kYear, ExerciseStyle::American);
   const VanillaOption european = option(OptionType::Put, 100, kYear);
-  EXPECT_EQ(AnalyticPricer::price(american, valuation(), 95, 0.3, 0.05, 0.0).price,
-            AnalyticPricer::price(european, valuation(), 95, 0.3, 0.05, 0.0).price);
+  EXPECT_EQ(pricing_test::closed_form(american, valuation(), 95, 0.3, 0.05, 0.0).price,
+            pricing_test::closed_form(european, valuation(), 95, 0.3, 0.05, 0.0).price);
 }
 
 TEST(NormalCdf, KnownValuesAndSymmetry) {

@@ -38,8 +38,8 @@ std::string panic_text(OptionType type, double years, const FdmConfig& c) {
 TEST(FdmPricer, DefaultEuropeanCallIsCloseToTheClosedForm) {
   const PricingResult r = fdm(kCall, kEuropean, 100.0, 1.0, Market{});
   const PricingResult exact =
-      AnalyticPricer::price(VanillaOption{100.0, after(kYear), kCall, kEuropean},
-                            fdm_test::valuation(), 100.0, 0.2, 0.05, 0.0);
+      pricing_test::closed_form(VanillaOption{100.0, after(kYear), kCall, kEuropean},
+                                fdm_test::valuation(), 100.0, 0.2, 0.05, 0.0);
   EXPECT_NEAR(r.price, exact.price, 2e-3);
   EXPECT_NEAR(r.delta, exact.delta, 1e-3);
   EXPECT_NEAR(r.gamma, exact.gamma, 1e-4);
@@ -280,7 +280,9 @@ TEST(FdmPricer, AllocationsPerPricingDoNotGrowWithTheGrid) {
   if (!fdm_test::counting()) {
     GTEST_SKIP() << "operator new is replaced elsewhere in this binary";
   }
-  const std::vector<Dividend> dividends{{after(kYear / 4), 1.0}, {after(kYear / 2), 1.0}};
+  const std::vector<double> times{0.25, 0.5};
+  const std::vector<double> amounts{1.0, 1.0};
+  const PricingInputs inputs{kPut, kAmerican, 100.0, 1.0, 100.0, 0.2, 0.05, 0.0};
   std::vector<std::uint64_t> counts;
   for (const auto& [nodes, steps, count] : {std::tuple{101u, 10u, 0u},
                                             {101u, 200u, 0u},
@@ -288,8 +290,8 @@ TEST(FdmPricer, AllocationsPerPricingDoNotGrowWithTheGrid) {
                                             {101u, 10u, 2u},
                                             {301u, 100u, 2u}}) {
     const std::uint64_t before = fdm_test::allocations();
-    fdm(kPut, kAmerican, 100.0, 1.0, Market{}, config(nodes, steps),
-        std::span(dividends).first(count));
+    FdmPricer::price(inputs, std::span(times).first(count), std::span(amounts).first(count),
+                     config(nodes, steps));
     counts.push_back(fdm_test::allocations() - before);
   }
   for (const std::uint64_t c : counts) {

@@ -14,6 +14,7 @@
 #include "methods/analytic_pricer.hpp"
 #include "methods/finite_difference/fdm_config.hpp"
 #include "orchestration/fdm.hpp"
+#include "pricing_test_support.hpp"
 
 namespace vyr::fdm_test {
 
@@ -57,13 +58,14 @@ inline PricingResult fdm(OptionType type, ExerciseStyle style, double strike, do
                          const Market& m, const FdmConfig& c = FdmConfig{},
                          std::span<const Dividend> dividends = {}) {
   const VanillaOption option{strike, after_years(years), type, style};
-  return FdmPricer::price(option, valuation(), m.spot, m.sigma, m.r, m.q, dividends, c);
+  return pricing_test::grid(option, valuation(), m.spot, m.sigma, m.r, m.q, dividends, c);
 }
 
 // The European price for the same whole-second expiry as fdm().
 inline double closed_form(OptionType type, double strike, double years, const Market& m) {
-  const double t = act365_year_fraction(valuation(), after_years(years));
-  return AnalyticPricer::price_only(type, strike, t, m.spot, m.sigma, m.r, m.q);
+  const VanillaOption option{strike, after_years(years), type, ExerciseStyle::European};
+  return AnalyticPricer::price_only(
+      pricing_test::inputs(option, valuation(), m.spot, m.sigma, m.r, m.q));
 }
 
 }  // namespace vyr::fdm_test

@@ -12,6 +12,7 @@
 #include "core/period.hpp"
 #include "methods/analytic_pricer.hpp"
 #include "orchestration/fdm.hpp"
+#include "pricing_test_support.hpp"
 
 namespace vyr {
 namespace {
@@ -38,8 +39,8 @@ MarketFrame frame(double spot = 100.0, double r = 0.05, double q = 0.0) {
 }
 
 double closed_form(const VanillaOption& o, const MarketFrame& m, double sigma) {
-  return AnalyticPricer::price_only(o.option_type, o.strike, 1.0, m.spot, sigma,
-                                    m.rate_curve.zero_rate(1.0), m.borrow_curve->zero_rate(1.0));
+  return AnalyticPricer::price_only({o.option_type, o.exercise_style, o.strike, 1.0, m.spot, sigma,
+                                     m.rate_curve.zero_rate(1.0), m.borrow_curve->zero_rate(1.0)});
 }
 
 template <typename E, typename F>
@@ -125,7 +126,8 @@ TEST(ImpliedVol, GridRoundTrips) {
   for (const VanillaOption& o : {option(ExerciseStyle::American, OptionType::Put),
                                  option(ExerciseStyle::European, OptionType::Call, 110.0)}) {
     const auto grid_price = [&](double sigma) {
-      return FdmPricer::price(o, kValuation, 100.0, sigma, 0.05, 0.0, market.dividends, FdmConfig{})
+      return pricing_test::grid(o, kValuation, 100.0, sigma, 0.05, 0.0, market.dividends,
+                                FdmConfig{})
           .price;
     };
     const double target = grid_price(0.3);

@@ -10,8 +10,10 @@
 #include "core/error.hpp"
 #include "core/period.hpp"
 #include "core/rate.hpp"
+#include "execution/routed_pricing.hpp"
 #include "methods/analytic_pricer.hpp"
 #include "orchestration/fdm.hpp"
+#include "pricing_test_support.hpp"
 
 namespace vyr {
 namespace {
@@ -84,12 +86,12 @@ TEST(Valuation, InitialConfigPricesEuropeanInClosedFormAndAmericanOnTheGrid) {
   const VanillaOption american = option(ExerciseStyle::American, OptionType::Put);
 
   const PricingResult closed_form = value_option(european, &market, kValuation, nullptr);
-  expect_same(closed_form, AnalyticPricer::price(european, kValuation, 100.0, 0.2, 0.05, 0.01));
+  expect_same(closed_form, pricing_test::closed_form(european, kValuation, 100.0, 0.2, 0.05, 0.01));
   EXPECT_TRUE(closed_form.vega && closed_form.rho);
 
   const PricingResult grid = value_option(american, &market, kValuation, nullptr);
-  expect_same(grid, FdmPricer::price(american, kValuation, 100.0, 0.2, 0.05, 0.01, market.dividends,
-                                     FdmConfig{}));
+  expect_same(grid, pricing_test::grid(american, kValuation, 100.0, 0.2, 0.05, 0.01,
+                                       market.dividends, FdmConfig{}));
   EXPECT_FALSE(grid.vega || grid.rho);
 }
 
@@ -110,7 +112,7 @@ TEST(Valuation, EachCellRoutesOnlyItsOwnOption) {
       EXPECT_EQ(result.vega.has_value(), !on_grid)
           << static_cast<int>(style) << "/" << static_cast<int>(type);
       if (!on_grid) {
-        expect_same(result, AnalyticPricer::price(priced, kValuation, 100.0, 0.2, 0.05, 0.0));
+        expect_same(result, pricing_test::closed_form(priced, kValuation, 100.0, 0.2, 0.05, 0.0));
       }
     }
   }
@@ -126,7 +128,7 @@ TEST(Valuation, GridCellUsesItsOwnSettings) {
   const PricingConfig config = routed(PricingMethod{PricingMethod::Kind::Fdm, settings});
 
   const PricingResult result = value_option(put, &market, kValuation, &config);
-  expect_same(result, FdmPricer::price(put, kValuation, 100.0, 0.2, 0.05, 0.0, {}, settings));
+  expect_same(result, pricing_test::grid(put, kValuation, 100.0, 0.2, 0.05, 0.0, {}, settings));
   EXPECT_NE(result.price, value_option(put, &market, kValuation, nullptr).price);
 }
 
@@ -198,11 +200,10 @@ TEST(Valuation, InterpolatedCurvesPriceAtTheirRateToTheExpiry) {
   MarketFrame market = frame(0.05);
   market.rate_curve = interpolated_curve();
   const VanillaOption call = option(ExerciseStyle::European, OptionType::Call);
-  const PricingInputs inputs = prepare_inputs(call, market, kValuation);
-  EXPECT_EQ(inputs.r, market.rate_curve.zero_rate(inputs.t));
-  EXPECT_EQ(
-      value_option(call, &market, kValuation, nullptr).price,
-      AnalyticPricer::price(call, kValuation, inputs.spot, inputs.sigma, inputs.r, inputs.q).price);
+  const PricingInputs inputs = prepare_pricing(call, market, kValuation).inputs;
+  EXPECT_EQ(inputs.r, market.rate_curve.zero_rate(inputs.maturity));
+  EXPECT_EQ(value_option(call, &market, kValuation, nullptr).price,
+            AnalyticPricer::price(inputs).price);
   market.vol_surface = VolSurface::flat(0.2, DayCountConvention::actual_360());
   expect_throws<ValueError>(
       [&] { value_option(call, &market, kValuation, nullptr); },
@@ -213,8 +214,8 @@ TEST(Valuation, InterpolatedCurvesPriceAtTheirRateToTheExpiry) {
   MarketFrame borrowing = frame(0.05);
   borrowing.borrow_curve = interpolated_curve();
   const VanillaOption later{100.0, instant(2025, 7, 2), OptionType::Call, ExerciseStyle::European};
-  const PricingInputs in = prepare_inputs(later, borrowing, kValuation);
-  EXPECT_EQ(in.q, borrowing.borrow_curve->zero_rate(in.t));
+  const PricingInputs in = prepare_pricing(later, borrowing, kValuation).inputs;
+  EXPECT_EQ(in.q, borrowing.borrow_curve->zero_rate(in.maturity));
   EXPECT_GT(in.q, 0.02);
   EXPECT_LT(in.q, 0.03);
 }
@@ -228,11 +229,12 @@ TEST(Valuation, InputsComeFromTheFrameWithActual365Time) {
   market.vol_surface = VolSurface::flat(0.35, act360);
   market.spot = 97.5;
   const Instant noon = instant(2024, 1, 2, 43200);
-  const PricingInputs in =
-      prepare_inputs(option(ExerciseStyle::European, OptionType::Put), market, noon);
-  EXPECT_EQ(in.valuation, noon);
-  EXPECT_EQ(in.t, (365.0 * 86400.0 - 43200.0) / 31536000.0);
-  EXPECT_NEAR(in.r, -std::log(market.rate_curve.discount_factor(in.t)) / in.t, 1e-16);
+  const PreparedPricing prepared =
+      prepare_pricing(option(ExerciseStyle::European, OptionType::Put), market, noon);
+  const PricingInputs& in = prepared.inputs;
+  EXPECT_EQ(prepared.valuation, noon);
+  EXPECT_EQ(in.maturity, (365.0 * 86400.0 - 43200.0) / 31536000.0);
+  EXPECT_NEAR(in.r, -std::log(market.rate_curve.discount_factor(in.maturity)) / in.maturity, 1e-16);
   EXPECT_EQ(in.q, 0.0);
   EXPECT_EQ(in.sigma, 0.35);
   EXPECT_EQ(in.spot, 97.5);
@@ -241,12 +243,12 @@ TEST(Valuation, InputsComeFromTheFrameWithActual365Time) {
 TEST(Valuation, AbsentValuationInstantReadsTheClock) {
   const MarketFrame market = frame(0.05);
   const Instant before = now_utc();
-  const PricingInputs in =
-      prepare_inputs(option(ExerciseStyle::European, OptionType::Call), market, std::nullopt);
+  const PreparedPricing in =
+      prepare_pricing(option(ExerciseStyle::European, OptionType::Call), market, std::nullopt);
   const Instant after = now_utc();
   EXPECT_LE(before, in.valuation);
   EXPECT_LE(in.valuation, after);
-  EXPECT_EQ(in.t, act365_year_fraction(in.valuation, kExpiry));
+  EXPECT_EQ(in.inputs.maturity, act365_year_fraction(in.valuation, kExpiry));
 }
 
 TEST(Valuation, DividendsMoveTheGridPriceButNotTheClosedForm) {

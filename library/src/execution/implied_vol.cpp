@@ -2,9 +2,8 @@
 
 #include "core/error.hpp"
 #include "execution/root_finder.hpp"
+#include "execution/routed_pricing.hpp"
 #include "execution/valuation.hpp"
-#include "methods/analytic_pricer.hpp"
-#include "orchestration/fdm.hpp"
 
 namespace vyr {
 namespace {
@@ -36,25 +35,14 @@ double implied_volatility(const VanillaOption& option, const MarketFrame* market
     throw ValueError("Target price must be set before calling solve().");
   }
   const PricingConfig& routing = config != nullptr ? *config : PricingConfig::initial();
-  const PricingInputs in = prepare_inputs(option, *market, valuation);
+  const PreparedPricing prepared = prepare_pricing(option, *market, valuation);
   const PricingMethod& method = routing.method_for(option.exercise_style, option.option_type);
-
   // Each trial volatility is a full repricing; only the price is used. Unlike a valuation, the
-  // analytic route accepts American options with q > r (European prices).
-  if (method.kind == PricingMethod::Kind::Fdm) {
-    const FdmConfig settings = method.settings.value_or(FdmConfig{});
-    const auto grid_price = [&](double sigma) {
-      return FdmPricer::price(option, in.valuation, in.spot, sigma, in.r, in.q, market->dividends,
-                              settings)
-          .price;
-    };
-    return solve(routing.solver(), grid_price, *target);
-  }
-  const auto closed_form_price = [&](double sigma) {
-    return AnalyticPricer::price_only(option.option_type, option.strike, in.t, in.spot, sigma, in.r,
-                                      in.q);
+  // closed-form route accepts American options with q > r (European prices).
+  const auto price = [&](double sigma) {
+    return price_routed(method, prepared, sigma, Wanted::Price).price;
   };
-  return solve(routing.solver(), closed_form_price, *target);
+  return solve(routing.solver(), price, *target);
 }
 
 }  // namespace vyr

@@ -2,11 +2,8 @@
 
 #include <string>
 
-#include "core/clock.hpp"
 #include "core/error.hpp"
-#include "core/period.hpp"
-#include "methods/analytic_pricer.hpp"
-#include "orchestration/fdm.hpp"
+#include "execution/routed_pricing.hpp"
 
 namespace vyr {
 
@@ -24,40 +21,26 @@ void check_day_counts(const MarketFrame& market) {
   }
 }
 
-PricingInputs prepare_inputs(const VanillaOption& option, const MarketFrame& market,
-                             const std::optional<Instant>& valuation) {
-  const Instant at = valuation ? *valuation : now_utc();
-  // Pricing time is always Actual/365 Fixed; the curves' own conventions do not enter it.
-  const double t = act365_year_fraction(at, option.expiry);
-  // The pricers take continuously compounded rates: those at which the curves discount to the
-  // expiry, so that a simple or compounded curve prices as it discounts.
-  const double r = market.rate_curve.continuous_rate(t);
-  const double q = market.borrow_curve ? market.borrow_curve->continuous_rate(t) : 0.0;
-  return PricingInputs{at, t, market.spot, market.vol_surface.vol, r, q};
-}
-
 PricingResult value_option(const VanillaOption& option, const MarketFrame* market,
                            const std::optional<Instant>& valuation, const PricingConfig* config) {
   if (market == nullptr) {
     throw ValueError("Market data is required for valuation.");
   }
   check_day_counts(*market);
-  const PricingInputs in = prepare_inputs(option, *market, valuation);
+  const PreparedPricing prepared = prepare_pricing(option, *market, valuation);
   const PricingConfig& routing = config != nullptr ? *config : PricingConfig::initial();
   const PricingMethod& method = routing.method_for(option.exercise_style, option.option_type);
-
-  if (method.kind == PricingMethod::Kind::Fdm) {
-    return FdmPricer::price(option, in.valuation, in.spot, in.sigma, in.r, in.q, market->dividends,
-                            method.settings.value_or(FdmConfig{}));
-  }
-  // The closed form gives the European value whatever the exercise style; American options are
-  // accepted on this route only while q <= r.
-  if (option.exercise_style == ExerciseStyle::American && in.q > in.r) {
+  // The closed form gives the European value; a valuation accepts it for an American option only
+  // while early exercise cannot pay more, q <= r.
+  const bool closed_form =
+      method.kind == PricingMethod::Kind::Unset || method.kind == PricingMethod::Kind::Analytic;
+  if (closed_form && option.exercise_style == ExerciseStyle::American &&
+      prepared.inputs.q > prepared.inputs.r) {
     panic(
         "not implemented: American options with interest rate below dividend yield have not "
         "been implemented");
   }
-  return AnalyticPricer::price(option, in.valuation, in.spot, in.sigma, in.r, in.q);
+  return price_routed(method, prepared, prepared.inputs.sigma, Wanted::Valuation);
 }
 
 }  // namespace vyr

@@ -12,25 +12,10 @@
 
 namespace vyr {
 
-// The constants one pricing uses, prepared from a market frame.
-struct PricingInputs {
-  Instant valuation;
-  double t;  // Actual/365 Fixed years from valuation to expiry
-  double spot;
-  double sigma;
-  double r;
-  double q;
-};
-
 // The market checks shared by valuation and implied volatility: the rate curve's and the
 // surface's day counts (an interpolated curve's is its first rate's), and the ValueError on a
 // mismatch.
 void check_day_counts(const MarketFrame& market);
-
-// Valuation instant (given, or the clock now), T, r, q, sigma and spot, drawn from the frame; r
-// and q are the curves' continuously compounded rates to the expiry.
-PricingInputs prepare_inputs(const VanillaOption& option, const MarketFrame& market,
-                             const std::optional<Instant>& valuation);
 
 // Values the option. `market` null raises ValueError "Market data is required for valuation.";
 // `config` null uses PricingConfig::initial(); an absent valuation instant takes the clock now.

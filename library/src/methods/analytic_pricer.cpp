@@ -2,8 +2,6 @@
 
 #include <cmath>
 
-#include "core/period.hpp"
-
 namespace vyr {
 namespace {
 
@@ -47,10 +45,13 @@ double normal_cdf(double x) {
   return (1.0 + std::erf(x / kSqrt2)) * 0.5;
 }
 
-PricingResult AnalyticPricer::price(const VanillaOption& option, const Instant& valuation,
-                                    double spot, double sigma, double r, double q) {
-  const double t = act365_year_fraction(valuation, option.expiry);
-  const double k = option.strike;
+PricingResult AnalyticPricer::price(const PricingInputs& in) {
+  const double t = in.maturity;
+  const double k = in.strike;
+  const double spot = in.spot;
+  const double sigma = in.sigma;
+  const double r = in.r;
+  const double q = in.q;
   const Terms x = terms(k, t, spot, sigma, r, q);
 
   const double n_d1 = normal_cdf(x.d1);
@@ -59,7 +60,7 @@ PricingResult AnalyticPricer::price(const VanillaOption& option, const Instant& 
   const double vega = x.forward * phi * x.sqrt_t;
   const double two_sqrt_t = x.sqrt_t + x.sqrt_t;
 
-  if (option.option_type == OptionType::Put) {
+  if (in.type == OptionType::Put) {
     const double n_minus_d1 = normal_cdf(-x.d1);
     const double n_minus_d2 = normal_cdf(-x.d2);
     return PricingResult{
@@ -84,13 +85,12 @@ PricingResult AnalyticPricer::price(const VanillaOption& option, const Instant& 
   };
 }
 
-double AnalyticPricer::price_only(OptionType option_type, double strike, double t, double spot,
-                                  double sigma, double r, double q) {
-  const Terms x = terms(strike, t, spot, sigma, r, q);
-  if (option_type == OptionType::Put) {
-    return put_price(x, strike, normal_cdf(-x.d1), normal_cdf(-x.d2));
+double AnalyticPricer::price_only(const PricingInputs& in) {
+  const Terms x = terms(in.strike, in.maturity, in.spot, in.sigma, in.r, in.q);
+  if (in.type == OptionType::Put) {
+    return put_price(x, in.strike, normal_cdf(-x.d1), normal_cdf(-x.d2));
   }
-  return call_price(x, strike, normal_cdf(x.d1), normal_cdf(x.d2));
+  return call_price(x, in.strike, normal_cdf(x.d1), normal_cdf(x.d2));
 }
 
 }  // namespace vyr

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "core/error.hpp"
-#include "core/period.hpp"
 #include "math/interpolate/linear.hpp"
 #include "math/interpolate/monotone_cubic.hpp"
 #include "methods/finite_difference/boundary_conditions/neumann_standard.hpp"
@@ -66,37 +65,39 @@ double image_at(std::span<const double> xs, std::span<const double> ys, double x
 
 }  // namespace
 
-PricingResult FdmPricer::price(const VanillaOption& option, const Instant& valuation, double spot,
-                               double sigma, double r, double q,
-                               std::span<const Dividend> dividends, const FdmConfig& config) {
-  const double maturity = act365_year_fraction(valuation, option.expiry);
+PricingResult FdmPricer::price(const PricingInputs& in, std::span<const double> dividend_times,
+                               std::span<const double> dividend_amounts, const FdmConfig& config) {
+  const double maturity = in.maturity;
+  const double spot = in.spot;
+  const double sigma = in.sigma;
+  const double r = in.r;
+  const double q = in.q;
   const std::size_t nodes = config.grid_nodes;
-  FdmWorkspace workspace(nodes, dividends.size());
+  FdmWorkspace workspace(nodes, dividend_times.size());
 
-  const TimeGrid time_grid(maturity, dividends, valuation, config.time_steps,
+  const TimeGrid time_grid(maturity, dividend_times, dividend_amounts, config.time_steps,
                            workspace.intervals());
 
   // The grid the march starts from is centred on the strike; the spot, less the cash the march
   // adds to the nodes, must lie on it.
-  const double strike = option.strike;
+  const double strike = in.strike;
   const CoordinateTransform transform(config.transform.kind, strike, config.transform.alpha);
   // An American option's in-the-money edge is kept clear of the exercise boundary.
-  const SpotRange range = clear_of_exercise_boundary(
-      centred_spot_range(strike, sigma, maturity, config.grid_std_devs,
-                         spot - time_grid.applied_dividends()),
-      option.option_type, option.exercise_style, strike, sigma, maturity, r, q);
+  const SpotRange range =
+      clear_of_exercise_boundary(centred_spot_range(strike, sigma, maturity, config.grid_std_devs,
+                                                    spot - time_grid.applied_dividends()),
+                                 in.type, in.style, strike, sigma, maturity, r, q);
   const Grid grid =
       build_uniform_grid(transform, transform.to_x(range.s_min), transform.to_x(range.s_max), nodes,
                          workspace.grid_storage(0));
 
   SpatialDiscretisation<NeumannStandard> discretisation(
       grid, workspace.grid_storage(0), workspace.grid_storage(1), FdmProcess{r, q, sigma},
-      NeumannStandard::for_option(option.option_type, option.exercise_style, strike, q),
-      workspace.operator_storage());
+      NeumannStandard::for_option(in.type, in.style, strike, q), workspace.operator_storage());
   TrBdf2 stepper(nodes, workspace.stepper_storage());
   InputVectors state{workspace.values(), workspace.image()};
-  const VanillaPayoff payoff = VanillaPayoff::for_option(option.option_type, strike);
-  if (option.exercise_style == ExerciseStyle::European) {
+  const VanillaPayoff payoff = VanillaPayoff::for_option(in.type, strike);
+  if (in.style == ExerciseStyle::European) {
     Linear<NeumannStandard> scheme(discretisation, payoff);
     march(scheme, stepper, state, time_grid, maturity);
   } else {

@@ -4,10 +4,8 @@
 
 #include <span>
 
-#include "core/instant.hpp"
-#include "instruments/vanilla_option.hpp"
-#include "market/dividend.hpp"
 #include "methods/finite_difference/fdm_config.hpp"
+#include "methods/pricing_inputs.hpp"
 #include "methods/pricing_result.hpp"
 
 namespace vyr {
@@ -17,9 +15,10 @@ struct FdmPricer {
   // is at or after expiry, "TridiagonalOperator requires at least 3 elements, found N" for
   // fewer than 3 nodes, "Spline failed in continuation region: ..." when a spline cannot be
   // built; std::bad_alloc when the grid cannot be allocated.
-  static PricingResult price(const VanillaOption& option, const Instant& valuation, double spot,
-                             double sigma, double r, double q,
-                             std::span<const Dividend> dividends, const FdmConfig& config);
+  // `dividend_times[i]` (years from the valuation time) belongs to `dividend_amounts[i]`, in
+  // schedule order, unfiltered.
+  static PricingResult price(const PricingInputs& in, std::span<const double> dividend_times,
+                             std::span<const double> dividend_amounts, const FdmConfig& config);
 };
 
 }  // namespace vyr

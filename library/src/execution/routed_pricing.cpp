@@ -1,0 +1,56 @@
+#include "execution/routed_pricing.hpp"
+
+#include "core/clock.hpp"
+#include "core/period.hpp"
+#include "methods/analytic_pricer.hpp"
+#include "orchestration/fdm.hpp"
+
+namespace vyr {
+
+PreparedPricing prepare_pricing(const VanillaOption& option, const MarketFrame& market,
+                                const std::optional<Instant>& valuation) {
+  const Instant at = valuation ? *valuation : now_utc();
+  // Pricing time is always Actual/365 Fixed; the curves' own conventions do not enter it.
+  const double t = act365_year_fraction(at, option.expiry);
+  // The pricers take continuously compounded rates: those at which the curves discount to the
+  // expiry, so that a simple or compounded curve prices as it discounts.
+  const double r = market.rate_curve.continuous_rate(t);
+  const double q = market.borrow_curve ? market.borrow_curve->continuous_rate(t) : 0.0;
+  PreparedPricing prepared{at,
+                           PricingInputs{option.option_type, option.exercise_style, option.strike,
+                                         t, market.spot, market.vol_surface.vol, r, q},
+                           {},
+                           {}};
+  prepared.dividend_times.reserve(market.dividends.size());
+  prepared.dividend_amounts.reserve(market.dividends.size());
+  for (const Dividend& dividend : market.dividends) {
+    prepared.dividend_times.push_back(act365_year_fraction(at, dividend.ex_date));
+    prepared.dividend_amounts.push_back(dividend.amount);
+  }
+  return prepared;
+}
+
+PricingResult price_routed(const PricingMethod& method, const PreparedPricing& prepared,
+                           double sigma, Wanted wanted) {
+  PricingInputs inputs = prepared.inputs;
+  inputs.sigma = sigma;
+  switch (method.kind) {
+    case PricingMethod::Kind::Unset:
+    case PricingMethod::Kind::Analytic:
+      // The closed form gives the European value whatever the exercise style; discrete
+      // dividends are not used.
+      if (wanted == Wanted::Price) {
+        PricingResult result{};
+        result.price = AnalyticPricer::price_only(inputs);
+        return result;
+      }
+      return AnalyticPricer::price(inputs);
+    case PricingMethod::Kind::Fdm:
+      // One march gives the price and the grid's Greeks alike.
+      return FdmPricer::price(inputs, prepared.dividend_times, prepared.dividend_amounts,
+                              method.settings.value_or(FdmConfig{}));
+  }
+  return AnalyticPricer::price(inputs);
+}
+
+}  // namespace vyr

@@ -1,0 +1,43 @@
+// The one place that prices an option with the method a configuration routes it to: valuation
+// and implied volatility both come through here, with every input already in years.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "core/instant.hpp"
+#include "execution/pricing_config.hpp"
+#include "instruments/vanilla_option.hpp"
+#include "market/market_frame.hpp"
+#include "methods/pricing_inputs.hpp"
+#include "methods/pricing_result.hpp"
+
+namespace vyr {
+
+// The constants of one pricing drawn from a market frame: the valuation instant they were drawn
+// at, the pricer inputs, and the cash dividends as (years from the valuation time, amount), in
+// schedule order, unfiltered.
+struct PreparedPricing {
+  Instant valuation;
+  PricingInputs inputs;
+  std::vector<double> dividend_times;
+  std::vector<double> dividend_amounts;
+};
+
+// Valuation instant (given, or the clock now), T (Actual/365 Fixed), r and q (the curves'
+// continuously compounded rates to the expiry), σ and the spot, drawn from the frame.
+PreparedPricing prepare_pricing(const VanillaOption& option, const MarketFrame& market,
+                                const std::optional<Instant>& valuation);
+
+// What the caller wants of the routed method.
+enum class Wanted : bool {
+  Valuation,  // price and every Greek the method gives
+  Price,      // the price alone (the other fields are unspecified)
+};
+
+// Prices `prepared` at volatility `sigma` with `method`; unset and Analytic give the closed form,
+// Fdm the grid with the cell's settings or the defaults.
+PricingResult price_routed(const PricingMethod& method, const PreparedPricing& prepared,
+                           double sigma, Wanted wanted);
+
+}  // namespace vyr
