@@ -180,3 +180,24 @@ def test_nan_inputs_propagate_without_failing():
         assert math.isnan(result_of(EUROPEAN_CALL, frame, grid())[0])
     infinite_dividend = vyr.DividendSchedule([(utc(2025, 6, 1), float("inf"))])
     result_of(EUROPEAN_CALL, make_frame(dividends=infinite_dividend), grid())
+
+
+def test_american_put_whose_yield_exceeds_its_rate_converges():
+    # Spot on the edge of the plain grid, exercise boundary between 17 and 25: the true value
+    # is 75.18859 (a fixed-point solution of the boundary, and a 3,000-step tree).
+    two_years = make_option(is_call=False, american=True, expiry=utc(2027, 1, 1))
+    frame = make_frame(spot=25.0, r=0.02, sigma=0.25, q=0.08)
+    assert result_of(two_years, frame, grid(800, 801))[0] == pytest.approx(75.18859, abs=1e-3)
+    assert result_of(two_years, frame, None)[0] == pytest.approx(75.18859, abs=1e-2)
+
+
+@pytest.mark.parametrize("american,r,q", [(False, 0.05, 0.0), (False, 0.02, 0.05),
+                                          (True, 0.05, -0.02), (True, 0.05, 0.0)])
+def test_theta_on_the_grid_edge(american, r, q):
+    # The spot on the default grid's upper edge; the reference grid reaches well beyond it.
+    call = make_option(is_call=True, american=american)
+    spot = 100.0 * math.exp(4.0 * 0.25)
+    frame = make_frame(spot=spot, r=r, sigma=0.25, q=q)
+    theta = result_of(call, frame, None if american else grid())[3]
+    reference = result_of(call, frame, grid(800, 1601, 8.0))[3]
+    assert theta == pytest.approx(reference, rel=1e-2)
