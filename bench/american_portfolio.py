@@ -76,24 +76,29 @@ def price_all(rows, cases):
 
 
 def _value(priced):
+    """The price, or NaN when the pricing raises (vyr's PanicException is no Exception)."""
     try:
         return priced.value()
-    except Exception:  # noqa: BLE001 - a failed price counts as NaN in the statistics
+    except BaseException as error:
+        if isinstance(error, (KeyboardInterrupt, SystemExit, GeneratorExit)):
+            raise
         return math.nan
 
 
-def time_all(priced, subset, budget):
-    """Median seconds per price of each method over passes through the subset of the cases."""
-    passes = {}
+def time_all(priced, values, subset, budget):
+    """Median seconds per price of each method over passes through the subset of the cases
+    (without the cases on which the method failed)."""
+    passes, counts = {}, {}
     for label, items in priced.items():
-        calls = [items[k].call for k in subset]
+        calls = [items[k].call for k in subset if math.isfinite(values[label][k])]
+        counts[label] = max(len(calls), 1)
 
         def run(calls=calls):
             for call in calls:
                 call()
         passes[label] = run
     medians = timing.interleaved_medians(passes, budget, min_repeats=3, max_repeats=15)
-    return {label: seconds / len(subset) for label, seconds in medians.items()}
+    return {label: seconds / counts[label] for label, seconds in medians.items()}
 
 
 def spot_checks(report, cases, truths, count, steps):
@@ -126,7 +131,7 @@ def run(mode, report):
     report(f"{len(cases)} American puts; {len(rows)} methods; timing over {len(subset)} cases")
     priced, values, setup_seconds = price_all(rows, cases)
     truths = values[TRUTH]
-    seconds = time_all(priced, subset, settings["budget"])
+    seconds = time_all(priced, values, subset, settings["budget"])
 
     results = {}
     for method in rows:
