@@ -46,6 +46,9 @@ GRIDS = {
 SWEPT = ("default", "801x640")
 ACCURACY_SETTING = "801x640"
 TARGET_SHARE = 0.995
+# The accuracy is also broken down by these [low, high) ranges of vol·√T and of q.
+VOL_SQRT_T_BUCKETS = ((0.0, 0.1), (0.1, 1.0), (1.0, 10.0), (10.0, 50.0), (50.0, math.inf))
+YIELD_BUCKETS = ((0.0, 0.1), (0.1, 1.0), (1.0, math.inf))
 MODES = {"default": {"stride": 1, "confirmations": 150},
          "quick": {"stride": 9, "confirmations": 15}}
 
@@ -181,10 +184,6 @@ def sweep_setting(cases, truths, setting):
             "non_finite_spread": _spread([cases[k] for k, v in enumerate(values)
                                           if not math.isfinite(v)]),
             "excess": excess}
-
-
-VOL_SQRT_T_BUCKETS = ((0.0, 0.1), (0.1, 1.0), (1.0, 10.0), (10.0, 50.0), (50.0, math.inf))
-YIELD_BUCKETS = ((0.0, 0.1), (0.1, 1.0), (1.0, math.inf))
 
 
 def _shares(cases, excess, measure, buckets):
