@@ -17,17 +17,12 @@ busy machine.
 
 import argparse
 import json
-import math
 import os
-import platform
 import shutil
 import subprocess
 import sys
 import time
-from dataclasses import asdict
 from pathlib import Path
-
-import QuantLib as ql
 
 import vyr
 
@@ -39,6 +34,8 @@ import quantlib_setup as qls
 import table
 import timing
 import vyr_setup
+from run_info import Report, machine
+from run_info import jsonable as _jsonable
 
 HERE = Path(__file__).resolve().parent
 RESULTS = HERE / "results"
@@ -65,40 +62,6 @@ DIVIDEND_FINE = {"quick": [(2001, 2000)], "default": [(2001, 2000), (4001, 4000)
                  "full": [(2001, 2000), (4001, 4000)]}
 
 TARGETS = {"analytic": 4.0, "implied_vol": 5.0, "american_default": 10.0, "frontier": 5.0}
-
-
-def machine():
-    cpu = platform.processor() or platform.machine()
-    try:
-        with open("/proc/cpuinfo") as info:
-            for line in info:
-                if line.startswith("model name"):
-                    cpu = line.split(":", 1)[1].strip()
-                    break
-    except OSError:
-        pass
-    return {
-        "cpu": f"{cpu}, {os.cpu_count()} cores",
-        "system": f"{platform.system()} {platform.release()}",
-        "python": platform.python_version(),
-        "quantlib": ql.__version__,
-        "load_average": os.getloadavg() if hasattr(os, "getloadavg") else None,
-        "date": time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime()),
-    }
-
-
-class Report:
-    """Collects what is printed, so that it also lands in compare.txt."""
-
-    def __init__(self):
-        self.parts = []
-
-    def __call__(self, text=""):
-        print(text, flush=True)
-        self.parts.append(text)
-
-    def text(self):
-        return "\n".join(self.parts) + "\n"
 
 
 # 1. Closed form with all Greeks -------------------------------------------------------------
@@ -496,18 +459,6 @@ def summary(report, results):
     ]
     report(table.render("Targets: QuantLib's time over vyr's, same process", ["measure", "target",
                         "measured", "verdict"], rows))
-
-
-def _jsonable(value):
-    if isinstance(value, frontier.Point):
-        return asdict(value)
-    if isinstance(value, dict):
-        return {str(k): _jsonable(v) for k, v in value.items()}
-    if isinstance(value, (list, tuple)):
-        return [_jsonable(v) for v in value]
-    if isinstance(value, float) and not math.isfinite(value):
-        return str(value)
-    return value
 
 
 def main(argv=None):

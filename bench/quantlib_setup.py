@@ -45,7 +45,9 @@ def setup(case):
 
 def option(case):
     """A new option object for the case (each pricing engine needs its own to be timed alone)."""
-    expiry = TODAY + case.days
+    if case.days != int(case.days):
+        raise ValueError(f"QuantLib's dates are whole days, not {case.days:g}")
+    expiry = TODAY + int(case.days)
     payoff = ql.PlainVanillaPayoff(ql.Option.Call if case.is_call else ql.Option.Put, case.strike)
     exercise = ql.AmericanExercise(TODAY, expiry) if case.is_american \
         else ql.EuropeanExercise(expiry)
@@ -64,9 +66,21 @@ def grid_engine(process, steps, nodes, scheme="Douglas", dividends=()):
     return ql.FdBlackScholesVanillaEngine(process, steps, nodes, 0, SCHEMES[scheme]())
 
 
+FIXED_POINT_SCHEMES = {
+    "fast": ql.QdFpAmericanEngine.fastScheme,
+    "accurate": ql.QdFpAmericanEngine.accurateScheme,
+    "high precision": ql.QdFpAmericanEngine.highPrecisionScheme,
+}
+
+
+def fixed_point_engine(process, scheme="high precision"):
+    """The fixed-point American engine with one of its three iteration schemes."""
+    return ql.QdFpAmericanEngine(process, FIXED_POINT_SCHEMES[scheme]())
+
+
 def reference_engine(process):
     """The fixed-point American engine with its high-precision scheme."""
-    return ql.QdFpAmericanEngine(process, ql.QdFpAmericanEngine.highPrecisionScheme())
+    return fixed_point_engine(process, "high precision")
 
 
 def analytic_engine(process):

@@ -29,10 +29,34 @@ def option(case):
                              else vyr.ExerciseStyle.European)
 
 
-def grid_config(nodes, steps):
+def grid_config(nodes, steps, std_devs=None):
     """Every option, European or American, priced on the grid with these settings."""
-    settings = vyr.FdmConfig(time_steps=steps, grid_nodes=nodes)
+    settings = vyr.FdmConfig(time_steps=steps, grid_nodes=nodes, grid_std_devs=std_devs)
     return vyr.Config().add_policy(vyr.InstrumentPolicy().fdm(settings))
+
+
+def default_grid_config():
+    """Every option priced on the grid at the default settings (no FdmConfig given)."""
+    return vyr.Config().add_policy(vyr.InstrumentPolicy().fdm())
+
+
+def analytic_config():
+    return vyr.Config().add_policy(vyr.InstrumentPolicy().analytic())
+
+
+def has_fixed_point():
+    """Whether this build of the module routes options to a fixed-point American pricer."""
+    return hasattr(vyr.InstrumentPolicy, "fixed_point")
+
+
+def fixed_point_config(**settings):
+    return vyr.Config().add_policy(vyr.InstrumentPolicy().fixed_point(**settings))
+
+
+def builder(case, config=None):
+    """A valuation builder for the case, set up once; its compute() prices it again."""
+    valuation = option(case).valuation().market(market(case)).at(VALUATION_TIME)
+    return valuation if config is None else valuation.config(config)
 
 
 def grid_builder(case, nodes, steps, dividends=()):
