@@ -101,18 +101,24 @@ TEST(SpotRange, LogRangeIsSymmetricAroundTheStrikeInLogSpot) {
   EXPECT_NEAR(80.0 / range.s_min, spread, 1e-12);
 }
 
-TEST(SpotRange, WidensSymmetricallyToCoverAFarSpot) {
+TEST(SpotRange, WidensSymmetricallyToKeepTheSpotClearOfTheEdges) {
   const double w = 0.2 * std::sqrt(0.01);
   const SpotRange plain = centred_spot_range(100.0, 0.2, 0.01, 4.0, 100.0);
-  for (const double spot : {400.0, 20.0}) {
+  // Far outside, just outside, and inside but within the margin of the edge.
+  for (const double spot : {400.0, 20.0, 100.0 * std::exp(4.2 * w), 100.0 * std::exp(-3.5 * w)}) {
     const SpotRange wide = centred_spot_range(100.0, 0.2, 0.01, 4.0, spot);
-    const double half_width = std::fabs(std::log(spot / 100.0)) / w + 4.0;
+    const double half_width = std::fabs(std::log(spot / 100.0)) / w + kSpotMargin;
     EXPECT_NEAR(std::log(wide.s_max / 100.0), half_width * w, 1e-12);
     EXPECT_NEAR(std::log(100.0 / wide.s_min), half_width * w, 1e-12);
-    // The spot lies n standard deviations inside the widened range.
-    EXPECT_NEAR(std::fabs(std::log(spot / (spot > 100 ? wide.s_max : wide.s_min))), 4.0 * w, 1e-12);
+    // The spot lies the margin inside the widened range.
+    EXPECT_NEAR(std::fabs(std::log(spot / (spot > 100 ? wide.s_max : wide.s_min))), kSpotMargin * w,
+                1e-12);
     EXPECT_LT(wide.s_min, plain.s_min);
   }
+  // Continuous in the spot where the widening starts.
+  const double onset = 100.0 * std::exp((4.0 - kSpotMargin) * w);
+  EXPECT_NEAR(centred_spot_range(100.0, 0.2, 0.01, 4.0, onset * (1 + 1e-12)).s_max, plain.s_max,
+              1e-9);
 }
 
 TEST(SpotRange, KeepsThePlainRangeOtherwise) {
