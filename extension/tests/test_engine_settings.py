@@ -1,6 +1,7 @@
 """Finite-difference settings (FdmConfig, TransformConfig) and what they do to prices."""
 
 import math
+from datetime import timedelta
 
 import pytest
 
@@ -201,3 +202,54 @@ def test_theta_on_the_grid_edge(american, r, q):
     theta = result_of(call, frame, None if american else grid())[3]
     reference = result_of(call, frame, grid(800, 1601, 8.0))[3]
     assert theta == pytest.approx(reference, rel=1e-2)
+
+
+def days_after(days):
+    return VALUATION + timedelta(days=days)
+
+
+def market_of(spot, r, q, vol):
+    return make_frame(spot=spot, r=r, sigma=vol, q=q)
+
+
+# Prices that no option can have, each once returned by the grid: (is_call, american, spot, r,
+# q, vol, days, grid, low, high).
+SOUND_PRICES = [
+    (False, True, 100.0, 0.0, 0.2, 0.1, 7300, (640, 801), 98.168 - 1e-3, 98.168 + 1e-3),
+    (True, True, 105.0, 0.0, 0.5, 0.01, 7300, (640, 801), 5.0, 5.0 + 1e-9),
+    (True, True, 130.0, 0.1, 10.0, 0.25, 365, None, 30.0, 30.0 + 1e-9),
+    (True, False, 80.0, 0.0, 0.5, 0.01, 7300, None, 0.0, 1e-12),
+    (True, True, 100.0, 0.01, 0.05, 100.0, 365, (640, 801), 99.95, 100.0),
+    (True, False, 100.0, 0.01, 0.05, 100.0, 365, (640, 801), 95.1229 - 1e-3, 95.1229 + 1e-3),
+    (True, False, 45.0, 0.05, 0.0, 0.2, 365, (640, 801), 2.826e-4 - 1e-6, 2.826e-4 + 1e-6),
+    (True, False, 44.9, 0.05, 0.0, 0.2, 365, (640, 801), 2.695e-4 - 1e-6, 2.695e-4 + 1e-6),
+]
+
+
+@pytest.mark.parametrize("is_call,american,spot,r,q,vol,days,settings,low,high", SOUND_PRICES)
+def test_grid_prices_are_sound(is_call, american, spot, r, q, vol, days, settings, low, high):
+    option = make_option(is_call=is_call, american=american, expiry=days_after(days))
+    config = grid(*settings) if settings else config_with(Policy().fdm())
+    price = result_of(option, market_of(spot, r, q, vol), config)[0]
+    assert low <= price <= high
+
+
+def test_an_american_value_never_reads_below_its_exercise_value():
+    put = make_option(is_call=False, american=True, expiry=utc(2025, 4, 2, 6))  # 91.25 days
+    price, delta, gamma, *_ = result_of(put, market_of(95.0, 0.05, 0.0, 0.1), None)
+    assert price >= 5.0
+    if price == 5.0:
+        assert (delta, gamma) == (-1.0, 0.0)
+
+
+@pytest.mark.parametrize("frame,config,text", [
+    (make_frame(sigma=0.0), None, "The finite-difference grid needs a positive volatility, got 0"),
+    (make_frame(sigma=-0.25), None,
+     "The finite-difference grid needs a positive volatility, got -0.25"),
+    (make_frame(), grid(transform=Transform.sinh(-1.0)),
+     "The sinh transform of the finite-difference grid needs a positive alpha, got -1"),
+])
+def test_inputs_the_grid_cannot_price_are_refused(frame, config, text):
+    with pytest.raises(ValueError) as info:
+        result_of(AMERICAN_PUT, frame, config)
+    assert str(info.value) == text
