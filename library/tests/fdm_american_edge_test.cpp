@@ -57,6 +57,12 @@ TEST(ExerciseBoundaryRange, WidensOnlyAnInTheMoneyEdgeNearTheBoundary) {
   EXPECT_LT(range.s_min, boundary.perpetual);
   EXPECT_NEAR(std::log(range.s_max / 100.0), -std::log(range.s_min / 100.0), 1e-12);
 
+  // A yield of 1000 %: the boundary starts at K·r/q = 0.5, far below an edge that diffusion alone
+  // would never carry the spot from, but the drift does within the life.
+  const auto [fast_plain, fast] = widened(kPut, kAmerican, 0.01, 30.0, 0.05, 10.0);
+  EXPECT_GT(fast_plain.s_min, 50.0);
+  EXPECT_LT(fast.s_min, 0.5);
+
   // The mirror image for a call with r > q; nothing for Europeans, nothing where the edge is
   // already deep in the exercise region (r > q puts), nothing without early exercise.
   const auto [call_plain, call_range] = widened(kCall, kAmerican, 0.25, 2.0, 0.08, 0.02);

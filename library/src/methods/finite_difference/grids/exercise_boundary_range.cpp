@@ -55,7 +55,11 @@ SpotRange clear_of_exercise_boundary(const SpotRange& range, OptionType type, Ex
   const double estimate =
       std::fmin(start + kBoundaryTravel * width, std::log(strike) - std::log(boundary.perpetual));
   const double edge = call ? std::log(range.s_max / strike) : std::log(strike / range.s_min);
-  if (!(edge > start - kContinuationReach * width) || !(edge < estimate)) {
+  // How far the spot can travel toward the boundary over the life: diffusion, and the drift of
+  // the log spot when it runs that way (a put's whose yield far exceeds its rate).
+  const double drift = (r - q - sigma * sigma / 2.0) * (call ? 1.0 : -1.0);
+  const double reach = kContinuationReach * width + std::fmax(drift * maturity, 0.0);
+  if (!(edge > start - reach) || !(edge < estimate)) {
     return range;
   }
   // Grids are centred on the strike in log-spot; so is the widened range.

@@ -25,12 +25,13 @@ ExerciseBoundaryRange put_exercise_boundary_range(double strike, double sigma, d
 // (S_min of a put, S_max of a call) moved beyond the exercise boundary whenever that edge could sit
 // near it. Near means between half a standard deviation σ·√T beyond an estimate of the boundary at
 // the valuation time, max(S∞, B₀·e^(∓2·σ·√T)), and four standard deviations on the other side of
-// B₀; the edge then moves to half a standard deviation beyond the estimate, and the range grows
-// symmetrically in log-spot about the strike. The solution at an edge beyond the boundary is the
-// exercise value, whose slope the boundary condition prescribes exactly; an edge well inside the
-// continuation region follows the European far field. In between, no local condition is right,
-// which is why the edge must not stay there. European exercise, or a boundary that does not exist,
-// leaves `range` unchanged.
+// B₀ (further by the drift of the log spot over the life where it runs toward the boundary, as
+// for a put whose yield far exceeds its rate); the edge then moves to half a standard deviation
+// beyond the estimate, and the range grows symmetrically in log-spot about the strike. The solution
+// at an edge beyond the boundary is the exercise value, whose slope the boundary condition
+// prescribes exactly; an edge well inside the continuation region follows the European far field.
+// In between, no local condition is right, which is why the edge must not stay there. European
+// exercise, or a boundary that does not exist, leaves `range` unchanged.
 SpotRange clear_of_exercise_boundary(const SpotRange& range, OptionType type, ExerciseStyle style,
                                      double strike, double sigma, double maturity, double r,
                                      double q);
