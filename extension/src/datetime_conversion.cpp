@@ -55,6 +55,22 @@ vyr::Instant timestamp_instant(AwareDateTime datetime, vyr::TimestampSplit split
   return *instant;
 }
 
+vyr::Instant InstantCache::convert(PyObject* object) {
+  if (object == last_) {
+    return *last_instant_;
+  }
+  const auto found = seen_.find(object);
+  const vyr::Instant instant =
+      found != seen_.end() ? found->second
+                           : timestamp_instant(to_aware_datetime(object), split_, messages_);
+  if (found == seen_.end()) {
+    seen_.emplace(object, instant);
+  }
+  last_ = object;
+  last_instant_ = instant;
+  return instant;
+}
+
 vyr::Instant strict_utc_instant(PyObject* datetime) {
   const ModuleState& module = state();
   const InternedNames& names = module.names;
