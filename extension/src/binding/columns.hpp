@@ -93,14 +93,18 @@ struct Converter<Column<double>> {
 };
 
 // A column of the values of an enumeration class (OptionType, ExerciseStyle): an instance of the
-// class is the single value; elements must be instances of the class.
+// class (or anything that is no sequence) is the single value; elements must be instances of
+// the class.
 template <BoundClass E>
 struct Converter<Column<E>> {
   using Holder = Column<E>;
   static constexpr bool optional = false;
   static Holder convert_named(PyObject* object, const char* name) {
     return read_column<E>(
-        object, name, [](PyObject* candidate) { return is_instance<E>(candidate); },
+        object, name,
+        [](PyObject* candidate) {
+          return is_instance<E>(candidate) || !is_column_object(candidate);
+        },
         [](PyObject* element) { return instance_of<E>(checked_instance<E>(element))->value; });
   }
   static Column<E> get(Holder& holder) { return std::move(holder); }

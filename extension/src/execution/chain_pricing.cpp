@@ -32,9 +32,12 @@ ErrorsMode Converter<ErrorsMode>::convert(PyObject* object) {
 
 ExpiryColumn Converter<ExpiryColumn>::convert_named(PyObject* object, const char* name) {
   InstantCache cache(vyr::TimestampSplit::Truncating, kExpiryMessages);
+  // A datetime, or anything that is no sequence (and fails the datetime type test), is a single
+  // value.
   const auto is_datetime = [](PyObject* candidate) {
     return PyType_IsSubtype(Py_TYPE(candidate),
-                            reinterpret_cast<PyTypeObject*>(state().datetime_type)) != 0;
+                            reinterpret_cast<PyTypeObject*>(state().datetime_type)) != 0 ||
+           !is_column_object(candidate);
   };
   return ExpiryColumn{read_column<vyr::Instant>(
       object, name, is_datetime, [&](PyObject* element) { return cache.convert(element); })};
