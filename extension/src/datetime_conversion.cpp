@@ -56,8 +56,9 @@ vyr::Instant timestamp_instant(AwareDateTime datetime, vyr::TimestampSplit split
 }
 
 vyr::Instant InstantCache::convert(PyObject* object) {
-  if (object == last_) {
-    return *last_instant_;
+  Slot& slot = slots_[(reinterpret_cast<std::uintptr_t>(object) >> 4) % kSlots];
+  if (slot.object == object) {
+    return *slot.instant;
   }
   const auto found = seen_.find(object);
   const vyr::Instant instant =
@@ -66,8 +67,7 @@ vyr::Instant InstantCache::convert(PyObject* object) {
   if (found == seen_.end()) {
     seen_.emplace(object, instant);
   }
-  last_ = object;
-  last_instant_ = instant;
+  slot = Slot{object, instant};
   return instant;
 }
 

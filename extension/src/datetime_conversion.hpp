@@ -2,6 +2,8 @@
 // UTC rule and the calendar-date rule, each a parameter type with its converter.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <optional>
 #include <unordered_map>
 
@@ -51,10 +53,16 @@ class InstantCache {
   vyr::Instant convert(PyObject* object);
 
  private:
+  // A direct-mapped table in front of the map: a chain's few expiry objects almost always hit.
+  static constexpr std::size_t kSlots = 64;
+  struct Slot {
+    PyObject* object = nullptr;
+    std::optional<vyr::Instant> instant;
+  };
+
   vyr::TimestampSplit split_;
   const TimestampMessages& messages_;
-  PyObject* last_ = nullptr;
-  std::optional<vyr::Instant> last_instant_;
+  std::array<Slot, kSlots> slots_{};
   std::unordered_map<PyObject*, vyr::Instant> seen_;
 };
 

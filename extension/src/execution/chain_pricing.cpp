@@ -120,22 +120,22 @@ vyr::OnRowError on_row_error(ErrorsMode errors) {
 // The error column: None for a row that succeeded, its message for a failed one. Consecutive
 // failures with the same message share one string.
 Owned error_column(std::size_t rows, const std::vector<vyr::RowError>& failures) {
-  Owned list = checked(PyList_New(static_cast<Py_ssize_t>(rows)));
-  auto failure = failures.begin();
+  const Owned none = checked(PyList_New(1));
+  PyList_SetItem(none.get(), 0, Py_NewRef(Py_None));
+  Owned list = checked(PySequence_Repeat(none.get(), static_cast<Py_ssize_t>(rows)));
   Owned message;
   const std::string* message_text = nullptr;
-  for (std::size_t row = 0; row < rows; ++row) {
-    PyObject* item = Py_None;
-    if (failure != failures.end() && failure->row == row) {
-      if (message_text == nullptr || *message_text != failure->message) {
-        message = checked(PyUnicode_FromStringAndSize(
-            failure->message.data(), static_cast<Py_ssize_t>(failure->message.size())));
-        message_text = &failure->message;
-      }
-      item = message.get();
-      ++failure;
+  for (const vyr::RowError& failure : failures) {
+    if (message_text == nullptr || *message_text != failure.message) {
+      message = checked(PyUnicode_FromStringAndSize(
+          failure.message.data(), static_cast<Py_ssize_t>(failure.message.size())));
+      message_text = &failure.message;
     }
-    PyList_SetItem(list.get(), static_cast<Py_ssize_t>(row), Py_NewRef(item));
+    // Replaces (and releases) the None in that row.
+    if (PyList_SetItem(list.get(), static_cast<Py_ssize_t>(failure.row), Py_NewRef(message.get())) <
+        0) {
+      throw_python_error();
+    }
   }
   return list;
 }
