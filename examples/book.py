@@ -76,10 +76,6 @@ def chunks(rows: Sequence[Row], size: int) -> Iterator[list[Row]]:
         yield list(rows[start : start + size])
 
 
-TYPES = (vyr.OptionType.Call, vyr.OptionType.Put)
-STYLES = (vyr.ExerciseStyle.American, vyr.ExerciseStyle.European)
-
-
 def frame_and_config(market: Market, grid: Grid) -> tuple[vyr.OptionMarketFrame, vyr.Config]:
     """The vyr market frame of `market`, and a config that prices every option on `grid`."""
     act365 = vyr.DayCountConvention.ACT_365_FIXED
@@ -99,7 +95,8 @@ def price_rows(
 ) -> list[tuple[float, float]]:
     """(price, delta) of each row, every option on the finite-difference grid."""
     frame, config = frame_and_config(market, grid)
-    types, styles = TYPES, STYLES
+    types = (vyr.OptionType.Call, vyr.OptionType.Put)
+    styles = (vyr.ExerciseStyle.American, vyr.ExerciseStyle.European)
     results = []
     for row in rows:
         option = vyr.VanillaOption(
@@ -116,11 +113,14 @@ def price_rows_many(
     """The same as `price_rows`, in one `VanillaOption.value_many` call for all the rows: the
     rows are priced with the interpreter lock released, so threads run such calls in parallel."""
     frame, config = frame_and_config(market, grid)
+    # Local, like the objects of price_rows: a task pickled by value carries no vyr object.
+    types = (vyr.OptionType.Call, vyr.OptionType.Put)
+    styles = (vyr.ExerciseStyle.American, vyr.ExerciseStyle.European)
     chain = vyr.VanillaOption.value_many(
         [row.strike for row in rows],
         [row.expiry for row in rows],
-        [TYPES[row.option_type] for row in rows],
-        [STYLES[row.exercise_style] for row in rows],
+        [types[row.option_type] for row in rows],
+        [styles[row.exercise_style] for row in rows],
         frame,
         market.valuation_time,
         config,

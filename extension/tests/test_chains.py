@@ -428,7 +428,7 @@ def test_concurrent_changes_never_show_half_way():
                   for name, policy in (("analytic", analytic), ("grid", grid))}
     assert len(references) == 4
     config.add_policy(analytic)
-    stop = threading.Event()
+    stop, started = threading.Event(), threading.Event()
     writes = []
 
     def writer():
@@ -437,20 +437,25 @@ def test_concurrent_changes_never_show_half_way():
             frame.spot = 120.0 if count % 2 else 100.0
             config.add_policy(grid if count % 3 else analytic)
             count += 1
+            started.set()
         writes.append(count)
 
     thread = threading.Thread(target=writer)
     thread.start()
     seen = set()
     try:
-        for _ in range(60):
+        assert started.wait(30)
+        # Until the batches have met several states (bounded, for a very busy machine).
+        for _ in range(3000):
             price = Option.value_many(*rows, frame, VALUATION, config)["price"]
             seen.add(references[price.tobytes()])
+            if len(seen) == 4:
+                break
     finally:
         stop.set()
         thread.join()
     assert writes[0] > 0
-    assert len(seen) >= 2
+    assert len(seen) >= 2, seen
 
 
 class Hook:

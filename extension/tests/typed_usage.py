@@ -217,9 +217,11 @@ vols: ImpliedVolColumns = vyr.VanillaOption.implied_vol_many(
 )
 assert_type(vols["vol"], "array.array[float]")
 vyr.VanillaOption.value_many([95.0], [expiry], vyr.OptionType.Put, vyr.ExerciseStyle.American, market)
-refused(lambda: vyr.VanillaOption.value_many(  # type: ignore[arg-type]
-    100.0, expiry, vyr.OptionType.Call, vyr.ExerciseStyle.European, market, errors="ignore"
+refused(lambda: vyr.VanillaOption.value_many(
+    100.0, expiry, vyr.OptionType.Call, vyr.ExerciseStyle.European, market,
+    errors="ignore",  # type: ignore[arg-type]
 ), ValueError)
-refused(lambda: vyr.VanillaOption.value_many(  # type: ignore[arg-type]
-    100.0, date(2027, 1, 1), vyr.OptionType.Call, vyr.ExerciseStyle.European, market
+refused(lambda: vyr.VanillaOption.value_many(
+    100.0, date(2027, 1, 1),  # type: ignore[arg-type]
+    vyr.OptionType.Call, vyr.ExerciseStyle.European, market
 ))
