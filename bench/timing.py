@@ -17,8 +17,8 @@ def _timed(function):
     return time.perf_counter() - start
 
 
-def interleaved_medians(passes, budget_seconds, min_repeats=3, max_repeats=25):
-    """Median seconds per pass for each named pass in the dict `passes`.
+def interleaved_runs(passes, budget_seconds, min_repeats=3, max_repeats=25):
+    """Seconds of every timed repeat of each named pass in the dict `passes`, in order.
 
     One untimed warm-up pass each estimates its cost; the repeat count is then chosen so that all
     passes together take about `budget_seconds`, within [min_repeats, max_repeats].
@@ -36,6 +36,12 @@ def interleaved_medians(passes, budget_seconds, min_repeats=3, max_repeats=25):
     finally:
         if was_enabled:
             gc.enable()
+    return runs
+
+
+def interleaved_medians(passes, budget_seconds, min_repeats=3, max_repeats=25):
+    """Median seconds per pass for each named pass, timed as `interleaved_runs` times them."""
+    runs = interleaved_runs(passes, budget_seconds, min_repeats, max_repeats)
     return {name: statistics.median(values) for name, values in runs.items()}
 
 

@@ -55,6 +55,22 @@ vyr::Instant timestamp_instant(AwareDateTime datetime, vyr::TimestampSplit split
   return *instant;
 }
 
+vyr::Instant InstantCache::convert(PyObject* object) {
+  Slot& slot = slots_[(reinterpret_cast<std::uintptr_t>(object) >> 4) % kSlots];
+  if (slot.object == object) {
+    return *slot.instant;
+  }
+  const auto found = seen_.find(object);
+  const vyr::Instant instant =
+      found != seen_.end() ? found->second
+                           : timestamp_instant(to_aware_datetime(object), split_, messages_);
+  if (found == seen_.end()) {
+    seen_.emplace(object, instant);
+  }
+  slot = Slot{object, instant};
+  return instant;
+}
+
 vyr::Instant strict_utc_instant(PyObject* datetime) {
   const ModuleState& module = state();
   const InternedNames& names = module.names;

@@ -48,7 +48,9 @@ def stub_classes():
     tree = ast.parse(STUB.read_text())
     classes = {}
     for node in tree.body:
-        if isinstance(node, ast.ClassDef):
+        # TypedDicts describe plain dict results; the section of the method that returns one
+        # documents it.
+        if isinstance(node, ast.ClassDef) and [ast.unparse(b) for b in node.bases] != ["TypedDict"]:
             classes[node.name] = sorted(
                 {
                     item.name if isinstance(item, ast.FunctionDef) else item.target.id

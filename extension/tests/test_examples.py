@@ -108,8 +108,9 @@ def test_parallel_book(tmp_path):
         cwd=tmp_path,
     )
     assert "120 options on a 101 x 50 grid, 4 tasks of up to 30" in output
-    for pool in ("processes", "threads"):
+    for pool in ("processes", "threads", "threads, value_many"):
         assert re.search(rf"2 {pool} +\d+\.\d+ s +speed-up \d+\.\d\dx on \d+ cores", output)
+    assert re.search(r"serial, value_many +\d+\.\d+ s", output)
 
 
 @pytest.fixture(scope="module")

@@ -15,6 +15,7 @@ number of examples per entry point (default 30); VYR_FUZZ_SEED switches to a ran
 that seed, for long exploratory runs.
 """
 
+import array
 import collections.abc
 import copy
 import math
@@ -475,6 +476,14 @@ PLAUSIBLE = {
     st.none() | configs(), "target": numbers,
     "raw_divs": st.lists(st.tuples(near_datetimes | datetimes_of_all_kinds, numbers | hooks),
                          max_size=3),
+    # The chain methods' columns: single values, or short sequences of plausible elements.
+    "strikes": numbers | hooks | st.lists(numbers | hooks, max_size=3)
+    | st.lists(numbers, max_size=3).map(lambda xs: array.array("d", map(float, xs))),
+    "prices": numbers | st.lists(numbers | hooks, max_size=3).map(tuple),
+    "expiries": near_datetimes | st.lists(near_datetimes | datetimes_of_all_kinds, max_size=3),
+    "option_types": option_types | st.lists(option_types, max_size=3),
+    "exercise_styles": styles | st.lists(styles, max_size=3).map(tuple),
+    "market": frames, "errors": st.sampled_from(["nan", "raise"]),
 }
 
 
@@ -582,7 +591,8 @@ def test_catalogue_covers_every_class_and_member():
                      "ValuationBuilder.compute", "Greeks.vega (get)", "Tenor.advance",
                      "PeriodCalculator.year_fraction", "TransformConfig.sinh", "FdmConfig()",
                      "DividendSchedule()", "Config.add_policy", "InstrumentPolicy.fdm",
-                     "VanillaOption.years_to_expiry", "Frequency.value (get)"]:
+                     "VanillaOption.years_to_expiry", "Frequency.value (get)",
+                     "VanillaOption.value_many", "VanillaOption.implied_vol_many"]:
         assert expected in names
 
 

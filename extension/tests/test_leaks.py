@@ -3,6 +3,7 @@ times. The reference counts of its arguments, of every class object (each instan
 of the objects it returns stay unchanged, Python's traced memory stays flat, and so does the
 process's resident memory, which also covers the core's own allocations."""
 
+import array
 import gc
 import sys
 import tracemalloc
@@ -115,6 +116,16 @@ class Namespace:
         self.grid_solver.config(self.config).price(self.grid_result.price)
         self.fresh_valuation = self.call.valuation()
         self.fresh_solver = self.call.implied_vol()
+        self.strikes = [90.0, 100.0, 110.0]
+        self.strike_buffer = array.array("d", self.strikes)
+        self.expiries = [EXPIRY, VALUATION, EXPIRY]
+        self.types = [vyr.OptionType.Call, vyr.OptionType.Put, vyr.OptionType.Call]
+        self.targets = [10.0, -1.0, self.target]
+        self.bad_strikes = [1.0, "x"]
+        self.raising_strikes = [1.0, self.raising]
+        self.naive_expiries = [EXPIRY, self.naive]
+        self.errors = "raise"
+        self.bad_errors = "ignore"
 
 
 NS = Namespace()
@@ -207,6 +218,19 @@ SUCCEEDING = [
      .at(n.valuation).at(None).config(n.config).config(None)),
     ("ImpliedVolBuilder.calculate analytic", lambda n: n.solver.calculate()),
     ("ImpliedVolBuilder.calculate grid", lambda n: n.grid_solver.calculate()),
+    ("VanillaOption.value_many analytic", lambda n: vyr.VanillaOption.value_many(
+        n.strikes, n.expiries, n.types, vyr.ExerciseStyle.European, n.frame, n.valuation)),
+    ("VanillaOption.value_many grid, failing rows", lambda n: vyr.VanillaOption.value_many(
+        n.strike_buffer, n.expiries, vyr.OptionType.Put, vyr.ExerciseStyle.American, n.frame,
+        n.valuation, n.config)),
+    ("VanillaOption.value_many now", lambda n: vyr.VanillaOption.value_many(
+        n.t, n.expiries, vyr.OptionType.Put, vyr.ExerciseStyle.European, n.frame)),
+    ("VanillaOption.implied_vol_many", lambda n: vyr.VanillaOption.implied_vol_many(
+        n.strikes, n.expiries, n.types, vyr.ExerciseStyle.European, n.targets, n.frame,
+        n.valuation, n.config)),
+    ("VanillaOption.implied_vol_many grid", lambda n: vyr.VanillaOption.implied_vol_many(
+        n.strike_buffer, EXPIRY, vyr.OptionType.Put, vyr.ExerciseStyle.American, n.targets,
+        n.frame, n.valuation, n.config)),
 ]
 
 FAILING = [
@@ -257,6 +281,27 @@ FAILING = [
      .config(n.huge_config).compute(), MemoryError),
     ("solve on a grid beyond memory", lambda n: n.put.implied_vol().market(n.frame)
      .at(n.valuation).config(n.huge_config).price(n.t).calculate(), MemoryError),
+    ("chain lengths differ", lambda n: vyr.VanillaOption.value_many(
+        n.strikes, n.naive_expiries, n.types, vyr.ExerciseStyle.European, n.frame), ValueError),
+    ("chain element of the wrong type", lambda n: vyr.VanillaOption.value_many(
+        n.bad_strikes, EXPIRY, n.types[0], vyr.ExerciseStyle.European, n.frame), TypeError),
+    ("chain element hook raising", lambda n: vyr.VanillaOption.implied_vol_many(
+        n.t, EXPIRY, n.types[0], vyr.ExerciseStyle.European, n.raising_strikes, n.frame),
+     Hostile),
+    ("chain naive expiry", lambda n: vyr.VanillaOption.value_many(
+        n.t, n.naive_expiries, n.types[0], vyr.ExerciseStyle.European, n.frame), ValueError),
+    ("chain raising its first failure", lambda n: vyr.VanillaOption.value_many(
+        n.strikes, n.expiries, vyr.OptionType.Put, vyr.ExerciseStyle.American, n.frame,
+        n.valuation, n.config, n.errors), PanicException),
+    ("chain solve raising its first failure", lambda n: vyr.VanillaOption.implied_vol_many(
+        n.strikes, EXPIRY, n.types, vyr.ExerciseStyle.European, n.targets, n.frame,
+        n.valuation, None, n.errors), ValueError),
+    ("chain on a grid beyond memory", lambda n: vyr.VanillaOption.value_many(
+        n.strikes, EXPIRY, vyr.OptionType.Put, vyr.ExerciseStyle.American, n.frame,
+        n.valuation, n.huge_config, n.errors), MemoryError),
+    ("chain with bad errors", lambda n: vyr.VanillaOption.value_many(
+        n.strikes, EXPIRY, n.types, vyr.ExerciseStyle.European, n.frame, n.valuation, None,
+        n.bad_errors), ValueError),
     ("re-entrant write", lambda n: setattr(n.frame, "spot", n.writer), RuntimeError),
     ("re-entrant compute", lambda n: setattr(n.frame, "spot", n.computer), PanicException),
 ]

@@ -1,4 +1,4 @@
-"""The wheel that `pip wheel .` builds: one abi3 wheel for CPython 3.10 and later, its tags,
+"""The wheel that `pip wheel .` builds: one abi3 wheel for CPython 3.11 and later, its tags,
 contents and metadata, an abi3audit scan, and `import vyr` from fresh virtual environments.
 
 The wheel is built once per test session (the build reuses the source tree's wheel build
@@ -17,7 +17,7 @@ from pathlib import Path
 import pytest
 
 ROOT = Path(__file__).resolve().parents[2]
-MINIMUM_MINOR = 10
+MINIMUM_MINOR = 11
 
 
 def run(*args, cwd=None):
@@ -54,12 +54,12 @@ def read(wheel, suffix):
         return archive.read(name).decode()
 
 
-def test_one_abi3_wheel_for_cpython_310_on(wheel):
+def test_one_abi3_wheel_for_cpython_311_on(wheel):
     name, version, python_tag, abi_tag, platform_tag = wheel.stem.split("-")
-    assert (name, python_tag, abi_tag) == ("vyr", "cp310", "abi3")
+    assert (name, python_tag, abi_tag) == ("vyr", "cp311", "abi3")
     assert platform_tag.startswith("linux_") or platform_tag.startswith("manylinux")
     header = HeaderParser().parsestr(read(wheel, ".dist-info/WHEEL"))
-    assert header.get_all("Tag") == [f"cp310-abi3-{platform_tag}"]
+    assert header.get_all("Tag") == [f"cp311-abi3-{platform_tag}"]
     assert header["Root-Is-Purelib"] == "false"
     cmake_version = re.search(
         r"project\(vyr VERSION ([0-9.]+)", (ROOT / "CMakeLists.txt").read_text()
@@ -80,7 +80,7 @@ def test_metadata_is_complete(wheel):
     metadata = HeaderParser().parsestr(read(wheel, ".dist-info/METADATA"))
     for field in ("Name", "Version", "Summary", "License", "Author", "Requires-Python"):
         assert metadata[field], field
-    assert metadata["Requires-Python"] == ">=3.10"
+    assert metadata["Requires-Python"] == ">=3.11"
     assert metadata.get_content_type() == "text/plain"  # the body is the README
     assert metadata["Description-Content-Type"] == "text/markdown"
     classifiers = metadata.get_all("Classifier")
@@ -111,7 +111,7 @@ def test_abi3audit(wheel, tmp_path):
 
 
 def interpreters():
-    """One CPython per minor version from 3.10 on that this machine has, the running one first."""
+    """One CPython per minor version from 3.11 on that this machine has, the running one first."""
     found = {sys.version_info[:2]: sys.executable}
     pyenv = Path(os.environ.get("PYENV_ROOT", Path.home() / ".pyenv")) / "versions"
     for minor in range(MINIMUM_MINOR, 15):

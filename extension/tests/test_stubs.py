@@ -4,6 +4,7 @@ class attribute and return type, so the two cannot drift apart."""
 
 import ast
 import runpy
+from array import array
 import subprocess
 import sys
 from datetime import date, datetime, timezone
@@ -43,11 +44,19 @@ class StubMember:
 
 def parse_stub():
     tree = ast.parse(SOURCE_STUB.read_text())
-    classes, names = {}, None
+    classes, typed_dicts, names = {}, {}, None
     for node in tree.body:
         if isinstance(node, ast.Assign) and node.targets[0].id == "__all__":
             names = ast.literal_eval(node.value)
         if not isinstance(node, ast.ClassDef):
+            continue
+        if [ast.unparse(base) for base in node.bases] == ["TypedDict"]:
+            # The shape of a plain dict result, not a class of the module.
+            typed_dicts[node.name] = {
+                item.target.id: item.annotation
+                for item in node.body
+                if isinstance(item, ast.AnnAssign)
+            }
             continue
         members = {}
         for item in node.body:
@@ -64,14 +73,15 @@ def parse_stub():
                 else:
                     members[item.name] = StubMember("method", item)
         classes[node.name] = members
-    return names, classes
+    return names, classes, typed_dicts
 
 
-STUB_ALL, STUB = parse_stub()
+STUB_ALL, STUB, TYPED_DICTS = parse_stub()
 
 
 def stub_parameters(function):
-    """(name, has default) of each parameter after self/cls, with `from_` written `from`."""
+    """(name, default or None) of each parameter after self/cls, with `from_` written `from`;
+    the default as Python source, such as "None" or "'nan'"."""
     arguments = function.args
     assert not arguments.vararg and not arguments.kwarg and not arguments.kwonlyargs
     positional = arguments.posonlyargs + arguments.args
@@ -80,27 +90,28 @@ def stub_parameters(function):
     for argument, default in zip(positional, defaults, strict=True):
         if argument.arg in ("self", "cls"):
             continue
-        if default is not None:
-            assert ast.unparse(default) == "None", f"{function.name}: defaults are None"
         name = argument.arg
         if argument in arguments.posonlyargs:
             # Only a run-time name that is a Python keyword is declared positional-only.
             assert name == "from_", name
             name = name[:-1]
-        result.append((name, default is not None))
+        # Single quotes, as text signatures write strings.
+        text = None if default is None else repr(ast.literal_eval(default))
+        result.append((name, text))
     return result
 
 
 def runtime_parameters(text_signature):
-    """(name, has default) of each parameter of a text signature such as "($self, t=None)"."""
+    """(name, default or None) of each parameter of a text signature such as
+    "($self, t=None)"."""
     inner = text_signature.strip()[1:-1]
     result = []
     for part in filter(None, (p.strip() for p in inner.split(","))):
         if part.startswith("$"):
             continue
         name, _, default = part.partition("=")
-        assert default in ("", "None"), text_signature
-        result.append((name, default == "None"))
+        assert default in ("", "None", "'nan'"), text_signature
+        result.append((name, default or None))
     return result
 
 
@@ -183,6 +194,15 @@ SCALARS = {"float": float, "int": int, "str": str, "date": date, "datetime": dat
 def annotation_check(annotation, owner):
     """A predicate on values that holds when a value has the annotated type."""
     text = ast.unparse(annotation)
+    if text in TYPED_DICTS:
+        fields = {name: annotation_check(a, owner) for name, a in TYPED_DICTS[text].items()}
+        return lambda value: (type(value) is dict and list(value) == list(fields)
+                              and all(check(value[name]) for name, check in fields.items()))
+    if text == "array[float]":
+        return lambda value: type(value) is array and value.typecode == "d"
+    if text.startswith("list[") and text.endswith("]"):
+        item = annotation_check(annotation.slice, owner)
+        return lambda value: type(value) is list and all(item(v) for v in value)
     if text.startswith("ClassVar[") and text.endswith("]"):
         return annotation_check(annotation.slice, owner)
     if text.startswith("type[") and text.endswith("]"):
@@ -325,6 +345,14 @@ def calls():
         "ImpliedVolBuilder.config": lambda: call.implied_vol().config(None),
         "ImpliedVolBuilder.calculate": lambda: (
             call.implied_vol().price(result.price).market(frame).at(NOW).calculate()
+        ),
+        "VanillaOption.value_many": lambda: vyr.VanillaOption.value_many(
+            [100.0, 110.0], [EXPIRY, NOW], vyr.OptionType.Call, vyr.ExerciseStyle.European, frame,
+            NOW
+        ),
+        "VanillaOption.implied_vol_many": lambda: vyr.VanillaOption.implied_vol_many(
+            100.0, EXPIRY, vyr.OptionType.Call, vyr.ExerciseStyle.European, [result.price, -1.0],
+            frame, NOW
         ),
     }
 

@@ -8,6 +8,7 @@ rejection is checked, and at run time `refused` checks that the module rejects t
 
 from __future__ import annotations
 
+import array
 from collections.abc import Callable
 from datetime import date, datetime, timedelta, timezone
 from typing import TYPE_CHECKING
@@ -17,7 +18,7 @@ from typing_extensions import assert_type
 import vyr
 
 if TYPE_CHECKING:
-    from vyr import ActAct, ImpliedVolBuilder, Thirty360
+    from vyr import ActAct, ImpliedVolColumns, ImpliedVolBuilder, Thirty360, ValuationColumns
 
 UTC = timezone.utc
 
@@ -199,3 +200,28 @@ solver = assert_type(
 assert abs(assert_type(solver.calculate(), float) - 0.2) < 1e-3
 assert_type(type(solver)(call), "ImpliedVolBuilder")
 refused(lambda: call.implied_vol().price("10"))  # type: ignore[arg-type]
+
+# Chains
+strikes = array.array("d", [90.0, 100.0, 110.0])
+chain: ValuationColumns = vyr.VanillaOption.value_many(
+    strikes, expiry, [vyr.OptionType.Call, vyr.OptionType.Put, vyr.OptionType.Call],
+    vyr.ExerciseStyle.European, market, now, config, "raise"
+)
+assert_type(chain["price"], "array.array[float]")
+assert_type(chain["error"], list[str | None])
+assert assert_type(chain["vega"][0], float) == chain["vega"][0]
+assert chain["error"] == [None, None, None]
+vols: ImpliedVolColumns = vyr.VanillaOption.implied_vol_many(
+    (100, 105), [expiry, expiry], vyr.OptionType.Call, vyr.ExerciseStyle.European,
+    chain["price"][:2], market, valuation_time=now, errors="nan"
+)
+assert_type(vols["vol"], "array.array[float]")
+vyr.VanillaOption.value_many([95.0], [expiry], vyr.OptionType.Put, vyr.ExerciseStyle.American, market)
+refused(lambda: vyr.VanillaOption.value_many(
+    100.0, expiry, vyr.OptionType.Call, vyr.ExerciseStyle.European, market,
+    errors="ignore",  # type: ignore[arg-type]
+), ValueError)
+refused(lambda: vyr.VanillaOption.value_many(
+    100.0, date(2027, 1, 1),  # type: ignore[arg-type]
+    vyr.OptionType.Call, vyr.ExerciseStyle.European, market
+))

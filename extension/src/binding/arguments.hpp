@@ -19,6 +19,8 @@ struct Parameters {
   std::vector<PyObject*> interned;
   // The leading `required` parameters must be given; the rest are optional.
   std::size_t required = 0;
+  // The default text of each optional parameter, as the text signature shows it.
+  std::vector<std::string> defaults;
 
   std::size_t count() const { return names.size(); }
   const char* name(std::size_t index) const { return names[index].c_str(); }

@@ -74,6 +74,12 @@ struct Receiver<Self<T>> {
 
 // ---- Argument conversion ----
 
+// A converter that names the argument in its own errors (a column names the row as well).
+template <typename P>
+concept NamedConversion = requires(PyObject* object, const char* name) {
+  Converter<P>::convert_named(object, name);
+};
+
 template <typename P>
 typename Converter<P>::Holder convert_argument(PyObject* object, const char* name) {
   if constexpr (Converter<P>::optional) {
@@ -81,11 +87,15 @@ typename Converter<P>::Holder convert_argument(PyObject* object, const char* nam
       return Converter<P>::absent();
     }
   }
-  try {
-    return Converter<P>::convert(object);
-  } catch (const PythonError&) {
-    prefix_argument_error(name);
-    throw;
+  if constexpr (NamedConversion<P>) {
+    return Converter<P>::convert_named(object, name);
+  } else {
+    try {
+      return Converter<P>::convert(object);
+    } catch (const PythonError&) {
+      prefix_argument_error(name);
+      throw;
+    }
   }
 }
 
@@ -96,6 +106,22 @@ using Bare = std::remove_cvref_t<P>;
 template <typename... P>
 constexpr std::array<bool, sizeof...(P)> optional_flags(TypeList<P...>) {
   return {Converter<P>::optional...};
+}
+
+// The default an optional parameter shows in the text signature: None, unless its converter
+// names another (such as 'nan').
+template <typename P>
+constexpr const char* default_text() {
+  if constexpr (requires { Converter<P>::default_text; }) {
+    return Converter<P>::default_text;
+  } else {
+    return "None";
+  }
+}
+
+template <typename... P>
+constexpr std::array<const char*, sizeof...(P)> default_texts(TypeList<P...>) {
+  return {default_text<P>()...};
 }
 
 template <typename R, typename Call>

@@ -15,7 +15,7 @@ ClassStorage& new_class_storage(const char* name) {
 
 const Parameters& make_parameters(ClassStorage& storage, std::string full_name,
                                   std::initializer_list<const char*> names, const bool* optional,
-                                  std::size_t arity) {
+                                  const char* const* defaults, std::size_t arity) {
   if (names.size() != arity) {
     throw std::logic_error(full_name + " declares " + std::to_string(names.size()) +
                            " parameter names for " + std::to_string(arity) + " parameters");
@@ -41,6 +41,9 @@ const Parameters& make_parameters(ClassStorage& storage, std::string full_name,
     }
   }
   parameters.required = required;
+  for (std::size_t index = required; index < arity; ++index) {
+    parameters.defaults.emplace_back(defaults[index]);
+  }
   return parameters;
 }
 
@@ -59,7 +62,7 @@ const char* text_signature(ClassStorage& storage, const char* name, const Parame
     first = false;
     text += parameters.names[index];
     if (index >= parameters.required) {
-      text += "=None";
+      text += "=" + parameters.defaults[index - parameters.required];
     }
   }
   text += ")\n--\n\n";

@@ -38,13 +38,14 @@ struct ClassStorage {
 // Allocates storage that is never freed (class objects live until the process ends).
 ClassStorage& new_class_storage(const char* name);
 
-// Interns the names and works out the required count; `optional` flags each parameter.
+// Interns the names and works out the required count; `optional` flags each parameter and
+// `defaults` gives the default text each optional one shows.
 const Parameters& make_parameters(ClassStorage& storage, std::string full_name,
                                   std::initializer_list<const char*> names, const bool* optional,
-                                  std::size_t arity);
+                                  const char* const* defaults, std::size_t arity);
 
-// "<name>(<parameters>)\n--\n\n", optional parameters shown as "=None", "$self" first for
-// instance methods.
+// "<name>(<parameters>)\n--\n\n", optional parameters shown with their default ("=None" for
+// most), "$self" first for instance methods.
 const char* text_signature(ClassStorage& storage, const char* name, const Parameters& parameters,
                            bool with_self);
 
@@ -62,8 +63,10 @@ class ClassBuilder {
   ClassBuilder& constructor(std::initializer_list<const char*> names) {
     using List = typename Signature<decltype(F)>::Parameters;
     const auto optional = optional_flags(List{});
-    const Parameters& parameters = make_parameters(storage_, storage_.name + ".__new__()", names,
-                                                   optional.data(), optional.size());
+    const auto defaults = default_texts(List{});
+    const Parameters& parameters =
+        make_parameters(storage_, storage_.name + ".__new__()", names, optional.data(),
+                        defaults.data(), optional.size());
     g_parameters<F> = &parameters;
     storage_.doc = text_signature(storage_, storage_.name.c_str(), parameters, false);
     storage_.has_constructor = true;
@@ -75,8 +78,10 @@ class ClassBuilder {
   ClassBuilder& method(const char* name, std::initializer_list<const char*> names = {}) {
     using List = typename DropFirst<typename Signature<decltype(F)>::Parameters>::type;
     const auto optional = optional_flags(List{});
-    const Parameters& parameters = make_parameters(storage_, storage_.name + "." + name + "()",
-                                                   names, optional.data(), optional.size());
+    const auto defaults = default_texts(List{});
+    const Parameters& parameters =
+        make_parameters(storage_, storage_.name + "." + name + "()", names, optional.data(),
+                        defaults.data(), optional.size());
     g_parameters<F> = &parameters;
     add_method(name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&method_entry<F>)),
                METH_FASTCALL | METH_KEYWORDS, text_signature(storage_, name, parameters, true));
@@ -87,8 +92,10 @@ class ClassBuilder {
   ClassBuilder& static_method(const char* name, std::initializer_list<const char*> names = {}) {
     using List = typename Signature<decltype(F)>::Parameters;
     const auto optional = optional_flags(List{});
-    const Parameters& parameters = make_parameters(storage_, storage_.name + "." + name + "()",
-                                                   names, optional.data(), optional.size());
+    const auto defaults = default_texts(List{});
+    const Parameters& parameters =
+        make_parameters(storage_, storage_.name + "." + name + "()", names, optional.data(),
+                        defaults.data(), optional.size());
     g_parameters<F> = &parameters;
     add_method(name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&static_entry<F>)),
                METH_STATIC | METH_FASTCALL | METH_KEYWORDS,

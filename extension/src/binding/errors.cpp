@@ -1,8 +1,10 @@
 #include "binding/errors.hpp"
 
 #include <exception>
+#include <initializer_list>
 #include <new>
 #include <stdexcept>
+#include <string>
 
 #include "binding/module_state.hpp"
 #include "core/error.hpp"
@@ -69,12 +71,22 @@ void set_error_from_current_exception() noexcept {
   }
 }
 
-void prefix_argument_error(const char* name) noexcept {
+namespace {
+
+// Replaces the pending exception, when its type is exactly one of `types`, by a new exception of
+// the same type whose message is `prefix` followed by the first message. The new error carries
+// the first error's cause, as if the first had never been seen.
+void prefix_pending_error(std::initializer_list<PyObject*> types,
+                          const std::string& prefix) noexcept {
   PyObject* type = nullptr;
   PyObject* value = nullptr;
   PyObject* traceback = nullptr;
   PyErr_Fetch(&type, &value, &traceback);
-  if (type != PyExc_TypeError) {
+  bool matches = false;
+  for (PyObject* candidate : types) {
+    matches = matches || type == candidate;
+  }
+  if (!matches) {
     PyErr_Restore(type, value, traceback);
     return;
   }
@@ -87,18 +99,39 @@ void prefix_argument_error(const char* name) noexcept {
   if (!message) {
     return;
   }
-  Owned prefixed = Owned::steal(PyUnicode_FromFormat("argument '%s': %U", name, message.get()));
+  Owned prefixed = Owned::steal(PyUnicode_FromFormat("%s%U", prefix.c_str(), message.get()));
   if (!prefixed) {
     return;
   }
   Owned replacement =
-      Owned::steal(PyObject_CallFunctionObjArgs(PyExc_TypeError, prefixed.get(), nullptr));
+      Owned::steal(PyObject_CallFunctionObjArgs(original_type.get(), prefixed.get(), nullptr));
   if (!replacement) {
     return;
   }
-  // The new error carries the first error's cause, as if the first had never been seen.
   PyException_SetCause(replacement.get(), PyException_GetCause(original.get()));
-  PyErr_SetObject(PyExc_TypeError, replacement.get());
+  PyErr_SetObject(original_type.get(), replacement.get());
+}
+
+}  // namespace
+
+void prefix_argument_error(const char* name) noexcept {
+  try {
+    prefix_pending_error({PyExc_TypeError}, std::string("argument '") + name + "': ");
+  } catch (...) {
+    // The prefix could not be built; the first error stays as it is.
+  }
+}
+
+void prefix_column_error(const char* name, std::optional<std::size_t> row) noexcept {
+  try {
+    std::string prefix = std::string("argument '") + name + "'";
+    if (row) {
+      prefix += ", row " + std::to_string(*row);
+    }
+    prefix_pending_error({PyExc_TypeError, PyExc_ValueError}, prefix + ": ");
+  } catch (...) {
+    // The prefix could not be built; the first error stays as it is.
+  }
 }
 
 }  // namespace vyr::python

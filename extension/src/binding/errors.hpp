@@ -3,6 +3,8 @@
 // where C++ exceptions become Python exceptions, so none ever crosses into the interpreter.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -48,5 +50,10 @@ Result guarded(Result failure, Body&& body) noexcept {
 // Replaces a pending TypeError by "argument '<name>': <message>", keeping its cause. Errors of
 // any other type are left as they are.
 void prefix_argument_error(const char* name) noexcept;
+
+// The same for an element of a column argument, or for its single value when `row` is absent:
+// "argument '<name>', row <row>: <message>". ValueErrors get the prefix too, so that a bad
+// element is found by its column and row.
+void prefix_column_error(const char* name, std::optional<std::size_t> row) noexcept;
 
 }  // namespace vyr::python

@@ -43,6 +43,11 @@ void initialise_state(ModuleState& state) {
   Owned abc = checked(PyImport_ImportModule("collections.abc"));
   state.sequence_abc = attribute_of(abc.get(), "Sequence");
 
+  Owned array = checked(PyImport_ImportModule("array"));
+  Owned array_type = checked(PyObject_GetAttrString(array.get(), "array"));
+  state.double_array_row =
+      checked(PyObject_CallFunction(array_type.get(), "s[d]", "d", 0.0)).release();
+
   InternedNames& names = state.names;
   names.utcoffset = intern("utcoffset");
   names.timestamp = intern("timestamp");

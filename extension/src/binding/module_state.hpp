@@ -1,4 +1,5 @@
-// Everything the binding caches: the datetime classes and timezone.utc, the Sequence ABC,
+// Everything the binding caches: the datetime classes and timezone.utc, the Sequence ABC, a
+// one-element array.array of doubles that output columns are repeated from,
 // interned attribute names, PanicException and the class objects. It lives in the module object's
 // state; the module exists once per process, so one pointer reaches it.
 #pragma once
@@ -31,6 +32,8 @@ struct ModuleState {
   PyObject* date_type;
   PyObject* utc;
   PyObject* sequence_abc;
+  // array.array('d', [0.0]).
+  PyObject* double_array_row;
   PyObject* panic_exception;
   InternedNames names;
   // Strong references to every class object built so far, in order of creation.

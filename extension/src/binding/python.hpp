@@ -1,9 +1,10 @@
 // The one place that includes Python.h: the module is built against the limited (stable) API of
-// CPython 3.10, so the same binary loads on every later CPython.
+// CPython 3.11 (the first whose limited API has the buffer protocol), so the same binary loads on
+// every later CPython.
 #pragma once
 
 #ifndef Py_LIMITED_API
-#define Py_LIMITED_API 0x030A0000
+#define Py_LIMITED_API 0x030B0000
 #endif
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>

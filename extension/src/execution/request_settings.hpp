@@ -15,15 +15,13 @@ ReturnSelf set_market(Request& request, Ref<vyr::MarketFrame> market_frame) {
 
 template <typename Request>
 ReturnSelf set_valuation_time(Request& request, std::optional<AwareDateTime> valuation_time) {
-  static constexpr TimestampMessages kMessages{
-      "Evaluation time must have a timezone specified (e.g. New York or UTC)", "Invalid timestamp"};
   if (!valuation_time) {
     request.valuation_time.reset();
     return {};
   }
   // Converted before anything is stored, so a failure leaves the builder as it was.
   request.valuation_time =
-      timestamp_instant(*valuation_time, vyr::TimestampSplit::Rounding, kMessages);
+      timestamp_instant(*valuation_time, vyr::TimestampSplit::Rounding, kEvaluationTimeMessages);
   return {};
 }
 

@@ -1,9 +1,11 @@
-// VanillaOption with its two enumerations, OptionType and ExerciseStyle.
+// VanillaOption with its two enumerations, OptionType and ExerciseStyle, and the static methods
+// that price a whole chain of options in one call.
 #include <string>
 
 #include "classes.hpp"
 #include "core/clock.hpp"
 #include "datetime_conversion.hpp"
+#include "execution/chain_pricing.hpp"
 
 namespace vyr::python {
 namespace {
@@ -12,8 +14,6 @@ using vyr::ExerciseStyle;
 using vyr::OptionType;
 using vyr::VanillaOption;
 
-constexpr TimestampMessages kExpiryMessages{
-    "Expiry must have a timezone specified (e.g. New York or UTC)", "Invalid timestamp"};
 constexpr TimestampMessages kValuationDateMessages{
     "valuation_date must be timezone-aware (e.g., UTC or New York time)",
     "Invalid valuation_date timestamp"};
@@ -65,7 +65,13 @@ void PythonClass<VanillaOption>::define(ClassBuilder<VanillaOption>& builder) {
       .property<&strike>("strike")
       .method<&years_to_expiry>("years_to_expiry", {"valuation_date"})
       .method<&valuation>("valuation")
-      .method<&implied_vol>("implied_vol");
+      .method<&implied_vol>("implied_vol")
+      .static_method<&value_many>(
+          "value_many", {"strikes", "expiries", "option_types", "exercise_styles", "market",
+                         "valuation_time", "config", "errors"})
+      .static_method<&implied_vol_many>(
+          "implied_vol_many", {"strikes", "expiries", "option_types", "exercise_styles", "prices",
+                               "market", "valuation_time", "config", "errors"});
 }
 
 void PythonClass<OptionType>::define(ClassBuilder<OptionType>& builder) {

@@ -20,12 +20,16 @@
 #   `DayCountConvention.ACT_ACT`.
 # - Failures the library cannot handle raise `PanicException`, a class derived from
 #   BaseException (not Exception) that is not a module attribute either.
+# - `ValuationColumns` and `ImpliedVolColumns` are the TypedDicts of what
+#   `VanillaOption.value_many` and `VanillaOption.implied_vol_many` return; they exist for
+#   annotations only (import them under `typing.TYPE_CHECKING`).
 
+from array import array
 from collections.abc import Sequence
 from datetime import date, datetime
-from typing import ClassVar, SupportsFloat, SupportsIndex, final
+from typing import ClassVar, Literal, SupportsFloat, SupportsIndex, TypedDict, final
 
-from typing_extensions import Self, TypeAlias
+from typing_extensions import Buffer, Self, TypeAlias
 
 __all__ = [
     "Compounding",
@@ -52,6 +56,13 @@ __all__ = [
 
 _Real: TypeAlias = SupportsFloat | SupportsIndex
 _Integer: TypeAlias = SupportsIndex
+# A column argument of the chain methods: one value per row, or one value for every row. A buffer
+# of doubles (a NumPy float64 array, `array.array('d')`) is read without a Python object per row.
+_RealColumn: TypeAlias = Sequence[_Real] | Buffer | _Real
+_DateTimeColumn: TypeAlias = Sequence[datetime] | datetime
+_OptionTypeColumn: TypeAlias = Sequence[OptionType] | OptionType
+_ExerciseStyleColumn: TypeAlias = Sequence[ExerciseStyle] | ExerciseStyle
+_Errors: TypeAlias = Literal["nan", "raise"]
 
 # Calendar: day counts, frequencies, tenors, the period calculator
 
@@ -274,6 +285,62 @@ class VanillaOption:
         """A new valuation request for this option."""
     def implied_vol(self) -> ImpliedVolBuilder:
         """A new implied-volatility request for this option."""
+    @staticmethod
+    def value_many(
+        strikes: _RealColumn,
+        expiries: _DateTimeColumn,
+        option_types: _OptionTypeColumn,
+        exercise_styles: _ExerciseStyleColumn,
+        market: OptionMarketFrame,
+        valuation_time: datetime | None = None,
+        config: Config | None = None,
+        errors: _Errors = "nan",
+    ) -> ValuationColumns:
+        """Values a chain: row i is the option (strikes[i], expiries[i], option_types[i],
+        exercise_styles[i]), priced as its own `valuation().compute()` would price it.
+
+        Columns of equal length, or single values broadcast to every row. One valuation time for
+        every row (None: the clock, read once). A failing row reads NaN with its message in
+        `error` (errors="nan"), or raises as the single call would (errors="raise"). The
+        interpreter lock is released while the rows are priced.
+        """
+    @staticmethod
+    def implied_vol_many(
+        strikes: _RealColumn,
+        expiries: _DateTimeColumn,
+        option_types: _OptionTypeColumn,
+        exercise_styles: _ExerciseStyleColumn,
+        prices: _RealColumn,
+        market: OptionMarketFrame,
+        valuation_time: datetime | None = None,
+        config: Config | None = None,
+        errors: _Errors = "nan",
+    ) -> ImpliedVolColumns:
+        """The implied volatility of every row at its target price in `prices`, as
+        `implied_vol().price(p).calculate()` finds it; columns and errors as in `value_many`."""
+
+class ValuationColumns(TypedDict):
+    """What `VanillaOption.value_many` returns: one entry per row in every column.
+
+    Not a module attribute at run time: a plain dict. `pandas.DataFrame(columns)` makes a table.
+    """
+
+    price: array[float]
+    delta: array[float]
+    gamma: array[float]
+    theta: array[float]
+    vega: array[float]
+    """NaN where the row was priced by finite differences, or failed."""
+    rho: array[float]
+    """NaN where the row was priced by finite differences, or failed."""
+    error: list[str | None]
+    """None where the row was priced; the failure's message where it was not."""
+
+class ImpliedVolColumns(TypedDict):
+    """What `VanillaOption.implied_vol_many` returns; not a module attribute at run time."""
+
+    vol: array[float]
+    error: list[str | None]
 
 # Finite-difference settings
 
