@@ -49,8 +49,12 @@ double normal_cdf(double x) {
 
 PricingResult AnalyticPricer::price(const VanillaOption& option, const Instant& valuation,
                                     double spot, double sigma, double r, double q) {
-  const double t = act365_year_fraction(valuation, option.expiry);
-  const double k = option.strike;
+  return price(option.option_type, option.strike, act365_year_fraction(valuation, option.expiry),
+               spot, sigma, r, q);
+}
+
+PricingResult AnalyticPricer::price(OptionType option_type, double k, double t, double spot,
+                                    double sigma, double r, double q) {
   const Terms x = terms(k, t, spot, sigma, r, q);
 
   const double n_d1 = normal_cdf(x.d1);
@@ -59,7 +63,7 @@ PricingResult AnalyticPricer::price(const VanillaOption& option, const Instant& 
   const double vega = x.forward * phi * x.sqrt_t;
   const double two_sqrt_t = x.sqrt_t + x.sqrt_t;
 
-  if (option.option_type == OptionType::Put) {
+  if (option_type == OptionType::Put) {
     const double n_minus_d1 = normal_cdf(-x.d1);
     const double n_minus_d2 = normal_cdf(-x.d2);
     return PricingResult{

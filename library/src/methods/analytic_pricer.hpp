@@ -13,6 +13,10 @@ struct AnalyticPricer {
   static PricingResult price(const VanillaOption& option, const Instant& valuation, double spot,
                              double sigma, double r, double q);
 
+  // The same record from a time to expiry already computed.
+  static PricingResult price(OptionType option_type, double strike, double t, double spot,
+                             double sigma, double r, double q);
+
   // The same price from a time to expiry already computed, without the Greeks.
   static double price_only(OptionType option_type, double strike, double t, double spot,
                            double sigma, double r, double q);

@@ -1,0 +1,48 @@
+// Polynomial interpolation on [−1, 1] through the n + 1 Chebyshev–Lobatto points
+// z_j = −cos(jπ/n), j = 0..n (ascending, both ends included), held as coefficients of the
+// Chebyshev polynomials T_0..T_n.
+#pragma once
+
+#include <cstddef>
+
+#include "methods/fixed_point/fixed_point_settings.hpp"
+
+namespace vyr::fixed_point {
+
+class ChebyshevInterpolation {
+ public:
+  static constexpr std::size_t kMaxDegree = FixedPointSettings::kMaxCollocationNodes;
+
+  // The tables of degree n in [1, kMaxDegree], built on first use and kept for the life of the
+  // process.
+  static const ChebyshevInterpolation& of_degree(std::size_t n);
+
+  std::size_t degree() const { return degree_; }
+  double node(std::size_t j) const { return nodes_[j]; }
+
+  // c_k = Σ_j M_kj·f_j: the coefficients of the interpolant of the values f_0..f_n at the nodes.
+  double coefficient_weight(std::size_t k, std::size_t j) const {
+    return matrix_[k * (degree_ + 1) + j];
+  }
+  void coefficients(const double* values, double* coefficients) const;
+
+ private:
+  friend struct ChebyshevTables;
+  std::size_t degree_ = 0;
+  const double* nodes_ = nullptr;
+  const double* matrix_ = nullptr;  // (n + 1) × (n + 1), row k holds ∂c_k/∂f_j
+};
+
+// Σ_k c_k·T_k(z) for k = 0..degree by Clenshaw's recurrence.
+inline double chebyshev_sum(const double* coefficients, std::size_t degree, double z) {
+  double b1 = 0.0;
+  double b2 = 0.0;
+  for (std::size_t k = degree; k >= 1; --k) {
+    const double b0 = 2.0 * z * b1 - b2 + coefficients[k];
+    b2 = b1;
+    b1 = b0;
+  }
+  return z * b1 - b2 + coefficients[0];
+}
+
+}  // namespace vyr::fixed_point

@@ -1,0 +1,80 @@
+// The early-exercise boundary B(τ) of an American put on [0, T], found by collocation: B is held
+// at the Chebyshev–Lobatto nodes of x = √(τ/T) through G = ln(X/B) >= 0, and interpolated as
+// H = G² (smoother than G near τ = 0, where G grows like √(τ·ln(1/τ))). The node values solve the
+// smooth-pasting form of the boundary equation (Andersen, Lake and Offengenden 2016),
+//   B(τ) = K·N(τ, B)/D(τ, B), with
+//   N = e^{−rτ}·φ(d₋(τ, B(τ)/K))/(σ√τ) + r·∫₀^τ e^{−r(τ−u)}·φ(d₋(τ−u, B(τ)/B(u)))/(σ√(τ−u)) du
+//   D = e^{−qτ}·[φ(d₊(τ, B(τ)/K))/(σ√τ) + Φ(d₊(τ, B(τ)/K))]
+//       + q·∫₀^τ e^{−q(τ−u)}·[Φ(d₊(τ−u, B(τ)/B(u))) + φ(d₊(τ−u, B(τ)/B(u)))/(σ√(τ−u))] du
+// with d± (s, z) = (ln z + (r − q)s)/(σ√s) ± σ√s/2, by Newton's method on all nodes at once
+// (the full Jacobian, the boundary at u < τ included, in the Chebyshev basis) starting from QD+.
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+#include "methods/fixed_point/american_put.hpp"
+#include "methods/fixed_point/chebyshev_interpolation.hpp"
+#include "methods/fixed_point/fixed_point_settings.hpp"
+#include "methods/fixed_point/linear_system.hpp"
+
+namespace vyr::fixed_point {
+
+class ExerciseBoundary {
+ public:
+  static constexpr std::size_t kMaxNodes = FixedPointSettings::kMaxCollocationNodes;
+
+  // Solves for the boundary of `put` with validated `settings`. With `sensitivities`, also
+  // factorises the Jacobian at the solution and keeps the derivatives of the equations in σ, r,
+  // q and ln X, for the vega and rho of the price.
+  ExerciseBoundary(const AmericanPut& put, const FixedPointSettings& settings, bool sensitivities);
+
+  const AmericanPut& put() const { return put_; }
+  std::size_t degree() const { return degree_; }
+  double log_limit() const { return log_limit_; }  // ln X
+  // B(T), the boundary at the valuation time.
+  double at_maturity() const;
+  // Chebyshev coefficients of H(z) = G², z = 2√(u/T) − 1.
+  const double* coefficients() const { return coefficients_.data(); }
+  // ∂c_k/∂G_m (k = 0..n, m = 1..n): how the interpolant moves with a node value.
+  double coefficient_sensitivity(std::size_t k, std::size_t m) const;
+
+  // For the sensitivities of a price V(G; θ) that depends on the node values G_1..G_n: given
+  // g_m = ∂V/∂G_m, returns λ·∂F/∂θ for θ = σ, r, q and ln X, where Jᵀλ = g and F are the
+  // collocation equations. Then dV/dθ = ∂V/∂θ − λ·∂F/∂θ. Only with `sensitivities`.
+  struct EquationSensitivities {
+    double sigma;
+    double r;
+    double q;
+    double log_limit;
+  };
+  EquationSensitivities adjoint(double* g) const;
+
+ private:
+  // The collocation equations F_j = ln(K·N_j/(B_j·D_j)) at the current node values, and with
+  // `jacobian` their derivatives ∂F_j/∂G_m.
+  void evaluate(std::size_t quadrature_nodes, bool jacobian, bool parameters);
+  void update_coefficients();
+
+  AmericanPut put_;
+  std::size_t degree_;
+  double log_limit_;
+  const ChebyshevInterpolation& chebyshev_;
+  bool factorised_ = false;
+
+  // Per node j = 0..n: τ_j, √τ_j, e^{−rτ_j}, e^{−qτ_j}, G_j.
+  std::array<double, kMaxNodes + 1> tau_;
+  std::array<double, kMaxNodes + 1> sqrt_tau_;
+  std::array<double, kMaxNodes + 1> rate_discount_;
+  std::array<double, kMaxNodes + 1> yield_discount_;
+  std::array<double, kMaxNodes + 1> g_;
+  std::array<double, kMaxNodes + 1> coefficients_;
+
+  // Equations (index j − 1 for node j) and their derivatives.
+  std::array<double, kMaxNodes> residual_;
+  std::array<double, kMaxNodes * kMaxNodes> jacobian_;
+  std::array<std::array<double, kMaxNodes>, 4> parameter_derivatives_;  // σ, r, q, ln X
+  LinearSystem system_;
+};
+
+}  // namespace vyr::fixed_point
