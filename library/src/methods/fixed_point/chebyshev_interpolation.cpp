@@ -45,7 +45,7 @@ struct ChebyshevTables {
         const double end_j = (j == 0 || j == n) ? 0.5 : 1.0;
         const double end_k = (k == 0 || k == n) ? 0.5 : 1.0;
         const std::size_t angle = (k * (n - j)) % (2 * n);
-        m[k * (n + 1) + j] =
+        m[j * (n + 1) + k] =
             2.0 / nd * end_j * end_k * std::cos(std::numbers::pi * static_cast<double>(angle) / nd);
       }
     }
@@ -64,12 +64,14 @@ const ChebyshevInterpolation& ChebyshevInterpolation::of_degree(std::size_t n) {
 void ChebyshevInterpolation::coefficients(const double* values, double* coefficients) const {
   const std::size_t n = degree_;
   for (std::size_t k = 0; k <= n; ++k) {
-    const double* row = matrix_ + k * (n + 1);
-    double sum = 0.0;
-    for (std::size_t j = 0; j <= n; ++j) {
-      sum += row[j] * values[j];
+    coefficients[k] = 0.0;
+  }
+  for (std::size_t j = 0; j <= n; ++j) {
+    const double* column = node_column(j);
+    const double value = values[j];
+    for (std::size_t k = 0; k <= n; ++k) {
+      coefficients[k] += column[k] * value;
     }
-    coefficients[k] = sum;
   }
 }
 

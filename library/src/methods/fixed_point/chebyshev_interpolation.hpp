@@ -22,15 +22,17 @@ class ChebyshevInterpolation {
 
   // c_k = Σ_j M_kj·f_j: the coefficients of the interpolant of the values f_0..f_n at the nodes.
   double coefficient_weight(std::size_t k, std::size_t j) const {
-    return matrix_[k * (degree_ + 1) + j];
+    return matrix_[j * (degree_ + 1) + k];
   }
+  // M_0j..M_nj, contiguous: how every coefficient moves with the value at node j.
+  const double* node_column(std::size_t j) const { return matrix_ + j * (degree_ + 1); }
   void coefficients(const double* values, double* coefficients) const;
 
  private:
   friend struct ChebyshevTables;
   std::size_t degree_ = 0;
   const double* nodes_ = nullptr;
-  const double* matrix_ = nullptr;  // (n + 1) × (n + 1), row k holds ∂c_k/∂f_j
+  const double* matrix_ = nullptr;  // (n + 1) × (n + 1) by columns: M_kj at j·(n + 1) + k
 };
 
 // Σ_k c_k·T_k(z) for k = 0..degree by Clenshaw's recurrence.

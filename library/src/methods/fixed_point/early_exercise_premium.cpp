@@ -5,6 +5,7 @@
 
 #include "methods/fixed_point/normal_distribution.hpp"
 #include "methods/fixed_point/time_integration.hpp"
+#include "methods/fixed_point/vector_clones.hpp"
 
 namespace vyr::fixed_point {
 namespace {
@@ -12,8 +13,9 @@ namespace {
 constexpr std::size_t kMaxPoints = FixedPointSettings::kMaxQuadratureNodes;
 
 // G(u_k) at the premium nodes u_k = T·cos²θ_k, where z = 2√(u/T) − 1 = 2cosθ_k − 1.
-void boundary_at_nodes(const ExerciseBoundary& boundary, const TimeIntegrationRule& rule, double* z,
-                       double* g) {
+[[gnu::always_inline]] inline void boundary_at_nodes(const ExerciseBoundary& boundary,
+                                                     const TimeIntegrationRule& rule, double* z,
+                                                     double* g) {
   const std::size_t p = rule.size;
   const std::size_t n = boundary.degree();
   const double* coefficients = boundary.coefficients();
@@ -52,8 +54,9 @@ struct PremiumPoint {
   double b;              // weight of ∫ f du
 };
 
-inline PremiumPoint premium_point(const AmericanPut& put, double log_spot, double log_limit,
-                                  double sqrt_t, double g, double sin, double cos, double weight) {
+[[gnu::always_inline]] inline PremiumPoint premium_point(const AmericanPut& put, double log_spot,
+                                                         double log_limit, double sqrt_t, double g,
+                                                         double sin, double cos, double weight) {
   PremiumPoint x;
   const double sigma = put.sigma;
   const double ell = log_spot - (log_limit - g);
@@ -73,8 +76,8 @@ inline PremiumPoint premium_point(const AmericanPut& put, double log_spot, doubl
 
 }  // namespace
 
-double early_exercise_premium(const ExerciseBoundary& boundary, double spot,
-                              std::size_t quadrature_nodes) {
+VYR_VECTOR_CLONES double early_exercise_premium(const ExerciseBoundary& boundary, double spot,
+                                                std::size_t quadrature_nodes) {
   const TimeIntegrationRule& rule = premium_rule(quadrature_nodes);
   const AmericanPut& put = boundary.put();
   std::array<double, kMaxPoints> z;
@@ -95,9 +98,8 @@ double early_exercise_premium(const ExerciseBoundary& boundary, double spot,
   return premium;
 }
 
-PremiumSensitivities early_exercise_premium_sensitivities(const ExerciseBoundary& boundary,
-                                                          double spot,
-                                                          std::size_t quadrature_nodes) {
+VYR_VECTOR_CLONES PremiumSensitivities early_exercise_premium_sensitivities(
+    const ExerciseBoundary& boundary, double spot, std::size_t quadrature_nodes) {
   const TimeIntegrationRule& rule = premium_rule(quadrature_nodes);
   const AmericanPut& put = boundary.put();
   const std::size_t p = rule.size;

@@ -6,6 +6,7 @@
 #include "methods/fixed_point/normal_distribution.hpp"
 #include "methods/fixed_point/qd_plus_boundary.hpp"
 #include "methods/fixed_point/time_integration.hpp"
+#include "methods/fixed_point/vector_clones.hpp"
 
 namespace vyr::fixed_point {
 namespace {
@@ -43,8 +44,10 @@ struct NodeInputs {
 };
 
 template <bool kJacobian, bool kParameters>
-void integrate_node(const AmericanPut& put, const NodeInputs& node, const double* coefficients,
-                    std::size_t degree, const TimeIntegrationRule& rule, NodeIntegrals& out) {
+[[gnu::always_inline]] inline void integrate_node(const AmericanPut& put, const NodeInputs& node,
+                                                  const double* coefficients, std::size_t degree,
+                                                  const TimeIntegrationRule& rule,
+                                                  NodeIntegrals& out) {
   const std::size_t p = rule.size;
   const double sigma = put.sigma;
   const double r = put.r;
@@ -188,8 +191,9 @@ struct NodeTerms {
   double n_sigma, d_sigma, n_r, d_r, n_q, d_q;
 };
 
-NodeTerms node_terms(const AmericanPut& put, double tau, double sqrt_tau, double rate_discount,
-                     double yield_discount, double log_moneyness) {
+[[gnu::always_inline]] inline NodeTerms node_terms(const AmericanPut& put, double tau,
+                                                   double sqrt_tau, double rate_discount,
+                                                   double yield_discount, double log_moneyness) {
   const double sigma = put.sigma;
   const double v = sigma * sqrt_tau;
   const double d1 = (log_moneyness + (put.r - put.q) * tau) / v + 0.5 * v;
@@ -221,7 +225,6 @@ ExerciseBoundary::ExerciseBoundary(const AmericanPut& put, const FixedPointSetti
       log_limit_(std::log(put.exercise_limit())),
       chebyshev_(ChebyshevInterpolation::of_degree(settings.collocation_nodes)) {
   const std::size_t n = degree_;
-  const double limit = put.exercise_limit();
   for (std::size_t j = 0; j <= n; ++j) {
     const double x = 0.5 * (1.0 + chebyshev_.node(j));
     tau_[j] = put.maturity * x * x;
@@ -229,13 +232,12 @@ ExerciseBoundary::ExerciseBoundary(const AmericanPut& put, const FixedPointSetti
     rate_discount_[j] = std::exp(-put.r * tau_[j]);
     yield_discount_[j] = std::exp(-put.q * tau_[j]);
   }
-  // The QD+ start, from the longest time to maturity down, each node's root starting the next.
+  // The QD+ start.
+  std::array<double, kMaxNodes> start;
+  qd_plus_boundary(put, tau_.data() + 1, n, start.data());
   g_[0] = 0.0;
-  double start = 0.5 * limit;
-  for (std::size_t j = n; j >= 1; --j) {
-    const double b = qd_plus_boundary(put, tau_[j], start);
-    start = b;
-    g_[j] = std::max(log_limit_ - std::log(b), 0.0);
+  for (std::size_t j = 1; j <= n; ++j) {
+    g_[j] = std::max(log_limit_ - std::log(start[j - 1]), 0.0);
   }
 
   for (std::size_t iteration = 0; iteration < settings.iterations; ++iteration) {
@@ -288,7 +290,8 @@ void ExerciseBoundary::update_coefficients() {
   chebyshev_.coefficients(h.data(), coefficients_.data());
 }
 
-void ExerciseBoundary::evaluate(std::size_t quadrature_nodes, bool jacobian, bool parameters) {
+VYR_VECTOR_CLONES void ExerciseBoundary::evaluate(std::size_t quadrature_nodes, bool jacobian,
+                                                  bool parameters) {
   const std::size_t n = degree_;
   update_coefficients();
   const TimeIntegrationRule& rule = boundary_rule(quadrature_nodes);
@@ -318,17 +321,14 @@ void ExerciseBoundary::evaluate(std::size_t quadrature_nodes, bool jacobian, boo
         basis[c] =
             integrals.numerator_row[c] / numerator - integrals.denominator_row[c] / denominator;
       }
-      for (std::size_t m = 0; m < n; ++m) {
-        row[m] = 0.0;
-      }
-      for (std::size_t c = 0; c <= n; ++c) {
-        const double weight = basis[c];
-        for (std::size_t m = 1; m <= n; ++m) {
-          row[m - 1] += weight * chebyshev_.coefficient_weight(c, m);
-        }
-      }
       for (std::size_t m = 1; m <= n; ++m) {
-        row[m - 1] *= 2.0 * g_[m];
+        const double* column = chebyshev_.node_column(m);
+        double sum = 0.0;
+#pragma omp simd reduction(+ : sum)
+        for (std::size_t c = 0; c <= n; ++c) {
+          sum += basis[c] * column[c];
+        }
+        row[m - 1] = 2.0 * g_[m] * sum;
       }
       // G_j also enters through L = ln(B_j/K), through ℓ = G(u) − G_j and through −ln B_j.
       row[j - 1] += -(t.n_l + r * integrals.numerator_dl) / numerator +

@@ -1,122 +1,124 @@
 #include "methods/fixed_point/qd_plus_boundary.hpp"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
+#include "methods/fixed_point/fixed_point_settings.hpp"
 #include "methods/fixed_point/normal_distribution.hpp"
+#include "methods/fixed_point/vector_clones.hpp"
 
 namespace vyr::fixed_point {
 namespace {
 
-// The pieces of the QD+ equation that do not depend on S*.
-struct Constants {
-  double strike;
-  double r;
-  double q;
-  double sigma;
-  double tau;
-  double sqrt_tau;
-  double vol;                  // σ√τ
-  double rate_discount;        // e^{−rτ}
-  double yield_discount;       // e^{−qτ}
-  double lambda;               // λ
-  double one_minus_h;          // 1 − h = e^{−rτ}
-  double alpha_over_h;         // α/h
-  double lambda_term;          // (1 − h)·α·λ'/(2λ + β − 1)
-  double inverse_denominator;  // 1/(2λ + β − 1) = −1/√((β − 1)² + 4α/h)
-};
-
-Constants constants(const AmericanPut& put, double tau) {
-  Constants c;
-  const double s2 = put.sigma * put.sigma;
-  c.strike = put.strike;
-  c.r = put.r;
-  c.q = put.q;
-  c.sigma = put.sigma;
-  c.tau = tau;
-  c.sqrt_tau = std::sqrt(tau);
-  c.vol = put.sigma * c.sqrt_tau;
-  c.rate_discount = std::exp(-put.r * tau);
-  c.yield_discount = std::exp(-put.q * tau);
-  c.one_minus_h = c.rate_discount;
-  // α/h = 2r/(σ²(1 − e^{−rτ})), which tends to 2/(σ²τ) as r → 0.
-  const double rt = put.r * tau;
-  c.alpha_over_h = rt == 0.0 ? 2.0 / (s2 * tau) : 2.0 * rt / (s2 * tau * -std::expm1(-rt));
-  const double beta_minus_1 = 2.0 * (put.r - put.q) / s2 - 1.0;
-  const double root = std::sqrt(beta_minus_1 * beta_minus_1 + 4.0 * c.alpha_over_h);
-  c.lambda = 0.5 * (-beta_minus_1 - root);
-  c.inverse_denominator = -1.0 / root;
-  // (1 − h)·α·λ' = (1 − h)·(α/h)²/√(...).
-  c.lambda_term = c.one_minus_h * c.alpha_over_h * c.alpha_over_h / root * c.inverse_denominator;
-  return c;
-}
-
-// The QD+ residual at S and its derivative in S.
-void residual(const Constants& c, double s, double& value, double& derivative) {
-  const double d1 = (std::log(s / c.strike) + (c.r - c.q) * c.tau) / c.vol + 0.5 * c.vol;
-  const double d2 = d1 - c.vol;
-  const double density = normal_density(d1);
-  const double n_minus_d1 = normal_cdf_fast(-d1);
-  const double n_minus_d2 = normal_cdf_fast(-d2);
-  const double dq = c.yield_discount;
-  const double european = c.strike * c.rate_discount * n_minus_d2 - s * dq * n_minus_d1;
-  const double theta = -s * dq * density * c.sigma / (2.0 * c.sqrt_tau) -
-                       c.q * s * dq * n_minus_d1 + c.r * c.strike * c.rate_discount * n_minus_d2;
-  const double premium = c.strike - s - european;
-  const double two_over_s2 = 2.0 / (c.sigma * c.sigma);
-  const double bracket =
-      c.one_minus_h * c.alpha_over_h - two_over_s2 * theta / premium + c.lambda_term;
-  const double c0 = -c.inverse_denominator * bracket;
-  value = (1.0 - dq * n_minus_d1) * s + (c.lambda + c0) * premium;
-
-  const double theta_ds =
-      dq * density * (-c.sigma / (2.0 * c.sqrt_tau) + d1 / (2.0 * c.tau) + (c.q - c.r) / c.vol) -
-      c.q * dq * n_minus_d1;
-  const double premium_ds = -1.0 + dq * n_minus_d1;
-  const double c0_ds = c.inverse_denominator * two_over_s2 *
-                       (theta_ds * premium - theta * premium_ds) / (premium * premium);
-  derivative =
-      1.0 - dq * n_minus_d1 + dq * density / c.vol + c0_ds * premium + (c.lambda + c0) * premium_ds;
-}
+constexpr std::size_t kMax = FixedPointSettings::kMaxCollocationNodes;
+constexpr int kMaxIterations = 40;
+// Newton steps stop once every root moved by less than this (relative, in ln(X/S)).
+constexpr double kTolerance = 1e-6;
+// The bracket of ln ln(X/S): from S = X·(1 − 1e-15) to S = X·e^{−40}, below every root.
+constexpr double kLowest = -34.5;
+constexpr double kHighest = 3.7;
 
 }  // namespace
 
-double qd_plus_boundary(const AmericanPut& put, double tau, double start) {
+VYR_VECTOR_CLONES void qd_plus_boundary(const AmericanPut& put, const double* tau,
+                                        std::size_t count, double* boundary) {
+  const double strike = put.strike;
+  const double r = put.r;
+  const double q = put.q;
+  const double sigma = put.sigma;
+  const double s2 = sigma * sigma;
+  const double two_over_s2 = 2.0 / s2;
+  const double beta_minus_1 = 2.0 * (r - q) / s2 - 1.0;
   const double limit = put.exercise_limit();
-  const Constants c = constants(put, tau);
-  // The residual is negative below the root and positive between it and X. A bracket [low, high]
-  // keeps the Newton steps safe; a step that leaves it, or a residual that is not finite, falls
-  // back to bisection.
-  double low = 0.0;
-  double high = limit;
-  double s = start > 0.0 && start < limit ? start : 0.5 * limit;
-  for (int iteration = 0; iteration < 60; ++iteration) {
-    double value;
-    double derivative;
-    residual(c, s, value, derivative);
-    if (!std::isfinite(value)) {
-      // Only where the premium K − S − p(S) vanishes to rounding: S is too close to X.
-      high = s;
-      s = 0.5 * (low + high);
-      continue;
+  const double log_limit = std::log(limit / strike);  // ln(X/K)
+
+  // The perpetual boundary, for the starting estimate B∞ + (X − B∞)·e^{h}.
+  const double lambda_infinite =
+      0.5 * (-beta_minus_1 - std::sqrt(beta_minus_1 * beta_minus_1 + 8.0 * r / s2));
+  const double perpetual = std::max(strike * lambda_infinite / (lambda_infinite - 1.0), 0.0);
+
+  // Per root: the constants of its equation, the iterate u = ln G with G = ln(X/S) (in which the
+  // residual is close to linear, even for the shortest times where G is tiny) and its bracket.
+  std::array<double, kMax> sqrt_tau, vol, rate_discount, yield_discount, lambda, front, lambda_term,
+      inverse_denominator, u, low, high;
+#pragma omp simd
+  for (std::size_t j = 0; j < count; ++j) {
+    const double t = tau[j];
+    sqrt_tau[j] = std::sqrt(t);
+    vol[j] = sigma * sqrt_tau[j];
+    rate_discount[j] = fast_exp(-r * t);
+    yield_discount[j] = fast_exp(-q * t);
+    // α/h = 2r/(σ²(1 − e^{−rτ})), which tends to 2/(σ²τ) as rτ → 0.
+    const double rt = r * t;
+    const double one_minus_h = rate_discount[j];
+    const double h_over_rt = std::fabs(rt) < 1e-8 ? 1.0 - 0.5 * rt : (1.0 - one_minus_h) / rt;
+    const double alpha_over_h = two_over_s2 / (t * h_over_rt);
+    const double root = std::sqrt(beta_minus_1 * beta_minus_1 + 4.0 * alpha_over_h);
+    lambda[j] = 0.5 * (-beta_minus_1 - root);
+    inverse_denominator[j] = -1.0 / root;
+    front[j] = one_minus_h * alpha_over_h;
+    lambda_term[j] = one_minus_h * alpha_over_h * alpha_over_h / root * inverse_denominator[j];
+    const double spread = limit - perpetual;
+    const double h = ((r - q) * t - 2.0 * vol[j]) * limit / spread;
+    const double start = perpetual + spread * fast_exp(std::min(h, 0.0));
+    u[j] = std::log(std::max(std::log(limit / start), 1e-12));
+    low[j] = kLowest;
+    high[j] = kHighest;
+  }
+
+  for (int iteration = 0; iteration < kMaxIterations; ++iteration) {
+    double largest_step = 0.0;
+#pragma omp simd reduction(max : largest_step)
+    for (std::size_t j = 0; j < count; ++j) {
+      const double g = fast_exp(u[j]);
+      const double y = log_limit - g;  // ln(S/K)
+      const double s = strike * fast_exp(y);
+      const double v = vol[j];
+      const double d1 = (y + (r - q) * tau[j]) / v + 0.5 * v;
+      const double d2 = d1 - v;
+      const double dq = yield_discount[j];
+      const double dr = rate_discount[j];
+      const double density = normal_density(d1);
+      const double n_minus_d1 = normal_cdf_fast(-d1);
+      const double n_minus_d2 = normal_cdf_fast(-d2);
+      const double european = strike * dr * n_minus_d2 - s * dq * n_minus_d1;
+      const double half_vol_rate = sigma / (2.0 * sqrt_tau[j]);
+      const double theta = -s * dq * density * half_vol_rate - q * s * dq * n_minus_d1 +
+                           r * strike * dr * n_minus_d2;
+      const double premium = strike - s - european;
+      const double c0 =
+          -inverse_denominator[j] * (front[j] - two_over_s2 * theta / premium + lambda_term[j]);
+      const double value = (1.0 - dq * n_minus_d1) * s + (lambda[j] + c0) * premium;
+      // d/dS of the residual, c₀'s dependence on S through Θ and the premium included.
+      const double theta_ds =
+          dq * density * (-half_vol_rate + d1 / (2.0 * tau[j]) + (q - r) / v) - q * dq * n_minus_d1;
+      const double premium_ds = -1.0 + dq * n_minus_d1;
+      const double c0_ds = inverse_denominator[j] * two_over_s2 *
+                           (theta_ds * premium - theta * premium_ds) / (premium * premium);
+      const double slope = 1.0 - dq * n_minus_d1 + dq * density / v + c0_ds * premium +
+                           (lambda[j] + c0) * premium_ds;
+      // Negative below the root (large G), positive above; a residual that is not finite means
+      // S is too close to X for the premium to be resolved, so the root is below.
+      const bool finite = std::fabs(value) < 1e300;
+      const bool below = finite && value < 0.0;
+      high[j] = below ? u[j] : high[j];
+      low[j] = below ? low[j] : u[j];
+      // dS/du = −S·G.
+      const double newton = u[j] + value / (slope * s * g);
+      const bool inside = finite && newton >= low[j] && newton <= high[j];
+      const double next = inside ? newton : 0.5 * (low[j] + high[j]);
+      largest_step = std::max(largest_step, std::fabs(next - u[j]));
+      u[j] = next;
     }
-    if (value < 0.0) {
-      low = s;
-    } else {
-      high = s;
-    }
-    double next = s - value / derivative;
-    if (!(next > low && next < high)) {
-      next = low > 0.0 ? 0.5 * (low + high) : 0.5 * high;
-    }
-    if (std::fabs(next - s) <= 1e-9 * s) {
-      return next;
-    }
-    s = next;
-    if (high - low <= 1e-12 * limit) {
+    if (largest_step < kTolerance) {
       break;
     }
   }
-  return s;
+#pragma omp simd
+  for (std::size_t j = 0; j < count; ++j) {
+    boundary[j] = std::min(limit * fast_exp(-fast_exp(u[j])), limit);
+  }
 }
 
 }  // namespace vyr::fixed_point

@@ -2,6 +2,8 @@
 // decomposition of Ju and Zhong), the starting point of the Newton iterations.
 #pragma once
 
+#include <cstddef>
+
 #include "methods/fixed_point/american_put.hpp"
 
 namespace vyr::fixed_point {
@@ -12,9 +14,12 @@ namespace vyr::fixed_point {
 //   (1 − e^{−qτ}Φ(−d₁(S*)))·S* + (λ + c₀)·(K − S* − p(S*)) = 0,
 //   c₀ = −(1 − h)α/(2λ + β − 1) · [1/h − e^{rτ}Θ/(r·(K − S* − p)) + λ'/(2λ + β − 1)],
 //   λ' = dλ/dh = α/(h²·√((β − 1)² + 4α/h)).
-// α/h and the other ratios are formed so that r = 0 needs no special case. Safeguarded Newton
-// from `start`: the result is always in (0, X]; it is X itself for τ so short that the equation
-// cannot be resolved in double precision.
-double qd_plus_boundary(const AmericanPut& put, double tau, double start);
+// α/h and the other ratios are formed so that r = 0 needs no special case.
+//
+// Writes B(τ_j) for the `count` times to maturity `tau` (all > 0) into `boundary`. All the roots
+// are found together, by safeguarded Newton steps in ln S from the closed-form estimate of
+// Barone-Adesi and Whaley; every value is in (0, X].
+void qd_plus_boundary(const AmericanPut& put, const double* tau, std::size_t count,
+                      double* boundary);
 
 }  // namespace vyr::fixed_point
