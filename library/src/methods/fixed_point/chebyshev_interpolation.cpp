@@ -64,14 +64,11 @@ const ChebyshevInterpolation& ChebyshevInterpolation::of_degree(std::size_t n) {
 void ChebyshevInterpolation::coefficients(const double* values, double* coefficients) const {
   const std::size_t n = degree_;
   for (std::size_t k = 0; k <= n; ++k) {
-    coefficients[k] = 0.0;
-  }
-  for (std::size_t j = 0; j <= n; ++j) {
-    const double* column = node_column(j);
-    const double value = values[j];
-    for (std::size_t k = 0; k <= n; ++k) {
-      coefficients[k] += column[k] * value;
+    double sum = 0.0;
+    for (std::size_t j = 0; j <= n; ++j) {
+      sum += matrix_[j * (n + 1) + k] * values[j];
     }
+    coefficients[k] = sum;
   }
 }
 

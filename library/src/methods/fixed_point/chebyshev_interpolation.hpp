@@ -35,16 +35,19 @@ class ChebyshevInterpolation {
   const double* matrix_ = nullptr;  // (n + 1) × (n + 1) by columns: M_kj at j·(n + 1) + k
 };
 
-// Σ_k c_k·T_k(z) for k = 0..degree by Clenshaw's recurrence.
-inline double chebyshev_sum(const double* coefficients, std::size_t degree, double z) {
-  double b1 = 0.0;
-  double b2 = 0.0;
+// Σ_k c_k·T_k(z) for k = 0..degree by Clenshaw's recurrence, for a double or Lanes z. Each step
+// adds c_k − b₂ before the product, so that only one multiply-add lies on the dependency chain.
+template <class T>
+[[gnu::always_inline]] inline T chebyshev_sum(const double* coefficients, std::size_t degree, T z) {
+  const T two_z = z + z;
+  T b1{};
+  T b2{};
   for (std::size_t k = degree; k >= 1; --k) {
-    const double b0 = 2.0 * z * b1 - b2 + coefficients[k];
+    const T b0 = two_z * b1 + (coefficients[k] - b2);
     b2 = b1;
     b1 = b0;
   }
-  return z * b1 - b2 + coefficients[0];
+  return z * b1 + (coefficients[0] - b2);
 }
 
 }  // namespace vyr::fixed_point

@@ -40,8 +40,9 @@ class ExerciseBoundary {
   double coefficient_sensitivity(std::size_t k, std::size_t m) const;
 
   // For the sensitivities of a price V(G; θ) that depends on the node values G_1..G_n: given
-  // g_m = ∂V/∂G_m, returns λ·∂F/∂θ for θ = σ, r, q and ln X, where Jᵀλ = g and F are the
-  // collocation equations. Then dV/dθ = ∂V/∂θ − λ·∂F/∂θ. Only with `sensitivities`.
+  // g_m = ∂V/∂G_m (at index m − 1), returns λ·∂F/∂θ for θ = σ, r, q and ln X, where Jᵀλ = g and
+  // F are the collocation equations. Then dV/dθ = ∂V/∂θ − λ·∂F/∂θ. Only with `sensitivities`;
+  // NaN when the Jacobian is singular.
   struct EquationSensitivities {
     double sigma;
     double r;
@@ -51,30 +52,34 @@ class ExerciseBoundary {
   EquationSensitivities adjoint(double* g) const;
 
  private:
-  // The collocation equations F_j = ln(K·N_j/(B_j·D_j)) at the current node values, and with
-  // `jacobian` their derivatives ∂F_j/∂G_m.
-  void evaluate(std::size_t quadrature_nodes, bool jacobian, bool parameters);
+  // The collocation equations at the current node values, their derivatives ∂F_j/∂G_m and, with
+  // `parameters`, their derivatives in σ, r, q and ln X. The derivatives are those of
+  // ln(K·N_j/(B_j·D_j)); the residual is 1 − B_j·D_j/(K·N_j), which has the same root and, there,
+  // the same derivatives.
+  void evaluate(std::size_t quadrature_nodes, bool parameters);
   void update_coefficients();
 
   AmericanPut put_;
   std::size_t degree_;
+  std::size_t lanes_;  // degree rounded up to a multiple of 4; the extra lanes copy node n
   double log_limit_;
   const ChebyshevInterpolation& chebyshev_;
   bool factorised_ = false;
 
-  // Per node j = 0..n: τ_j, √τ_j, e^{−rτ_j}, e^{−qτ_j}, G_j.
-  std::array<double, kMaxNodes + 1> tau_;
-  std::array<double, kMaxNodes + 1> sqrt_tau_;
-  std::array<double, kMaxNodes + 1> rate_discount_;
-  std::array<double, kMaxNodes + 1> yield_discount_;
-  std::array<double, kMaxNodes + 1> g_;
+  // Node j = 1..n at index j − 1.
+  std::array<double, kMaxNodes> tau_;
+  std::array<double, kMaxNodes> sqrt_tau_;
+  std::array<double, kMaxNodes> rate_discount_;   // e^{−rτ_j}
+  std::array<double, kMaxNodes> yield_discount_;  // e^{−qτ_j}
+  std::array<double, kMaxNodes> zscale_;          // 1 + z_j
+  std::array<double, kMaxNodes> g_;               // G_j
   std::array<double, kMaxNodes + 1> coefficients_;
 
-  // Equations (index j − 1 for node j) and their derivatives.
   std::array<double, kMaxNodes> residual_;
-  std::array<double, kMaxNodes * kMaxNodes> jacobian_;
+  // The Jacobian transposed: entry (m, j) at m·n + j holds ∂F_j/∂G_m.
+  std::array<double, kMaxNodes * kMaxNodes> jacobian_transposed_;
   std::array<std::array<double, kMaxNodes>, 4> parameter_derivatives_;  // σ, r, q, ln X
-  LinearSystem system_;
+  LinearSystem system_;  // factors of the transposed Jacobian
 };
 
 }  // namespace vyr::fixed_point

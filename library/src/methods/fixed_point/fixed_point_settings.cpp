@@ -19,7 +19,8 @@ void check_range(const char* name, std::size_t value, std::size_t low, std::size
 
 FixedPointSettings FixedPointSettings::high_accuracy() {
   FixedPointSettings s;
-  s.collocation_nodes = 32;
+  s.collocation_nodes = 24;
+  s.collocation_nodes_off_strike = 32;
   s.iterations = 3;
   s.first_iteration_quadrature_nodes = 8;
   s.boundary_quadrature_nodes = 32;
@@ -29,6 +30,8 @@ FixedPointSettings FixedPointSettings::high_accuracy() {
 
 void FixedPointSettings::validate() const {
   check_range("collocation_nodes", collocation_nodes, 2, kMaxCollocationNodes);
+  check_range("collocation_nodes_off_strike", collocation_nodes_off_strike, 2,
+              kMaxCollocationNodes);
   check_range("iterations", iterations, 0, kMaxIterations);
   check_range("first_iteration_quadrature_nodes", first_iteration_quadrature_nodes, 1,
               kMaxQuadratureNodes);

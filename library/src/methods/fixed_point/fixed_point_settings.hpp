@@ -9,13 +9,18 @@ namespace vyr {
 
 struct FixedPointSettings {
   // Compile-time capacities: the pricer works in fixed-size buffers of these sizes.
-  static constexpr std::size_t kMaxCollocationNodes = 64;
+  static constexpr std::size_t kMaxCollocationNodes = 48;
   static constexpr std::size_t kMaxQuadratureNodes = 128;
   static constexpr std::size_t kMaxIterations = 20;
 
   // Boundary nodes with τ > 0 (the node at τ = 0 is fixed): the degree of the Chebyshev
-  // interpolant of the boundary in √τ.
-  std::size_t collocation_nodes = 12;
+  // interpolant of the boundary, when the boundary starts at the strike at expiry (puts with
+  // q <= r, calls with r <= q).
+  std::size_t collocation_nodes = 8;
+  // The same when it starts off the strike, at K·r/q for a put with q > r (K·r/q above the
+  // strike for a call with r > q): the boundary then turns in a layer where exercise starts to
+  // pay for its time value, which needs more nodes.
+  std::size_t collocation_nodes_off_strike = 12;
   // Newton iterations on the collocation equations, starting from the QD+ boundary. Zero prices
   // with the QD+ boundary itself.
   std::size_t iterations = 2;
@@ -23,15 +28,15 @@ struct FixedPointSettings {
   // the QD+ start into the basin of fast convergence.
   std::size_t first_iteration_quadrature_nodes = 4;
   // Gauss–Legendre nodes per collocation node in the later iterations.
-  std::size_t boundary_quadrature_nodes = 12;
+  std::size_t boundary_quadrature_nodes = 10;
   // Gauss–Legendre nodes of the early-exercise premium integral (and of its derivatives).
   std::size_t premium_quadrature_nodes = 24;
 
   // About 1e-10 on prices of order 10, at several times the cost of the defaults.
   static FixedPointSettings high_accuracy();
 
-  // Throws ValueError naming the first setting outside its range: collocation nodes in
-  // [2, 64], iterations in [0, 20], every quadrature count in [1, 128].
+  // Throws ValueError naming the first setting outside its range: both collocation counts in
+  // [2, 48], iterations in [0, 20], every quadrature count in [1, 128].
   void validate() const;
 };
 

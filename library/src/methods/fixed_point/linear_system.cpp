@@ -1,81 +1,103 @@
 #include "methods/fixed_point/linear_system.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
+#include "methods/fixed_point/vector_clones.hpp"
+#include "methods/fixed_point/vector_lanes.hpp"
+
 namespace vyr::fixed_point {
 
-bool LinearSystem::factorise(const double* a, std::size_t n) {
+VYR_VECTOR_CLONES bool LinearSystem::factorise(const double* a, std::size_t n) {
   n_ = n;
-  for (std::size_t i = 0; i < n * n; ++i) {
-    lu_[i] = a[i];
+  stride_ = whole_lanes(n);
+  const std::size_t stride = stride_;
+  for (std::size_t i = 0; i < n; ++i) {
+    double* row = upper_.data() + i * stride;
+    for (std::size_t k = 0; k < stride; ++k) {
+      row[k] = k < n ? a[i * n + k] : 0.0;
+    }
   }
   for (std::size_t c = 0; c < n; ++c) {
     std::size_t best = c;
     for (std::size_t i = c + 1; i < n; ++i) {
-      if (std::fabs(lu_[i * n + c]) > std::fabs(lu_[best * n + c])) {
+      if (std::fabs(upper_[i * stride + c]) > std::fabs(upper_[best * stride + c])) {
         best = i;
       }
     }
     pivot_[c] = best;
     if (best != c) {
-      for (std::size_t k = 0; k < n; ++k) {
-        std::swap(lu_[c * n + k], lu_[best * n + k]);
-      }
+      std::swap_ranges(upper_.begin() + c * stride, upper_.begin() + (c + 1) * stride,
+                       upper_.begin() + best * stride);
+      std::swap_ranges(lower_.begin() + c * stride, lower_.begin() + c * stride + c,
+                       lower_.begin() + best * stride);
     }
-    const double p = lu_[c * n + c];
+    const double p = upper_[c * stride + c];
     if (!(std::fabs(p) > 0.0) || !std::isfinite(p)) {
       return false;
     }
+    const double inverse = 1.0 / p;
+    inverse_diagonal_[c] = inverse;
+    // Columns before c are zero in row c, so whole blocks of four can be updated.
+    const std::size_t first = c / kLaneCount * kLaneCount;
+    const double* pivot_row = upper_.data() + c * stride;
     for (std::size_t i = c + 1; i < n; ++i) {
-      const double f = lu_[i * n + c] / p;
-      lu_[i * n + c] = f;
-      for (std::size_t k = c + 1; k < n; ++k) {
-        lu_[i * n + k] -= f * lu_[c * n + k];
+      double* row = upper_.data() + i * stride;
+      const double f = row[c] * inverse;
+      lower_[i * stride + c] = f;
+      for (std::size_t k = first; k < stride; k += kLaneCount) {
+        store_lanes(row + k, load_lanes(row + k) - f * load_lanes(pivot_row + k));
       }
+      row[c] = 0.0;
     }
   }
   return true;
 }
 
-// P·A = L·U with unit lower L: A⁻¹x = U⁻¹L⁻¹(P·x).
+// A⁻¹x = U⁻¹L⁻¹(P·x), by rows.
 void LinearSystem::solve(double* x) const {
   const std::size_t n = n_;
+  const std::size_t stride = stride_;
   for (std::size_t c = 0; c < n; ++c) {
     std::swap(x[c], x[pivot_[c]]);
   }
   for (std::size_t i = 1; i < n; ++i) {
+    const double* row = lower_.data() + i * stride;
     double s = x[i];
     for (std::size_t k = 0; k < i; ++k) {
-      s -= lu_[i * n + k] * x[k];
+      s -= row[k] * x[k];
     }
     x[i] = s;
   }
   for (std::size_t i = n; i-- > 0;) {
+    const double* row = upper_.data() + i * stride;
     double s = x[i];
     for (std::size_t k = i + 1; k < n; ++k) {
-      s -= lu_[i * n + k] * x[k];
+      s -= row[k] * x[k];
     }
-    x[i] = s / lu_[i * n + i];
+    x[i] = s * inverse_diagonal_[i];
   }
 }
 
-// A⁻ᵀx = Pᵀ·L⁻ᵀU⁻ᵀx.
+// A⁻ᵀx = Pᵀ·L⁻ᵀU⁻ᵀx, by columns of the transposes (rows of U and L).
 void LinearSystem::solve_transposed(double* x) const {
   const std::size_t n = n_;
-  for (std::size_t i = 0; i < n; ++i) {
-    double s = x[i];
-    for (std::size_t k = 0; k < i; ++k) {
-      s -= lu_[k * n + i] * x[k];
+  const std::size_t stride = stride_;
+  for (std::size_t k = 0; k < n; ++k) {
+    const double y = x[k] * inverse_diagonal_[k];
+    x[k] = y;
+    const double* row = upper_.data() + k * stride;
+    for (std::size_t i = k + 1; i < n; ++i) {
+      x[i] -= row[i] * y;
     }
-    x[i] = s / lu_[i * n + i];
   }
-  for (std::size_t i = n; i-- > 0;) {
-    double s = x[i];
-    for (std::size_t k = i + 1; k < n; ++k) {
-      s -= lu_[k * n + i] * x[k];
+  for (std::size_t k = n; k-- > 1;) {
+    const double z = x[k];
+    const double* row = lower_.data() + k * stride;
+    for (std::size_t i = 0; i < k; ++i) {
+      x[i] -= row[i] * z;
     }
-    x[i] = s;
   }
   for (std::size_t c = n; c-- > 0;) {
     std::swap(x[c], x[pivot_[c]]);

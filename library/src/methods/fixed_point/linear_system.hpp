@@ -1,4 +1,4 @@
-// Small dense linear systems: LU factorisation with partial pivoting in a fixed-size buffer, then
+// Small dense linear systems: LU factorisation with partial pivoting in fixed-size buffers, then
 // solves with the matrix or its transpose.
 #pragma once
 
@@ -21,8 +21,14 @@ class LinearSystem {
   void solve_transposed(double* x) const;
 
  private:
+  // P·A = L·U. Rows are stored `stride_` apart (n rounded up to a multiple of 4, the extra
+  // columns zero), so that row operations run four columns at a time: U with zeros below the
+  // diagonal, the multipliers of L (unit diagonal) apart.
   std::size_t n_ = 0;
-  std::array<double, kMaxSize * kMaxSize> lu_;
+  std::size_t stride_ = 0;
+  std::array<double, kMaxSize * kMaxSize> upper_;
+  std::array<double, kMaxSize * kMaxSize> lower_;
+  std::array<double, kMaxSize> inverse_diagonal_;  // 1/U_ii
   std::array<std::size_t, kMaxSize> pivot_;
 };
 

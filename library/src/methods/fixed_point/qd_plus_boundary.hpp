@@ -16,10 +16,11 @@ namespace vyr::fixed_point {
 //   λ' = dλ/dh = α/(h²·√((β − 1)² + 4α/h)).
 // α/h and the other ratios are formed so that r = 0 needs no special case.
 //
-// Writes B(τ_j) for the `count` times to maturity `tau` (all > 0) into `boundary`. All the roots
-// are found together, by safeguarded Newton steps in ln S from the closed-form estimate of
-// Barone-Adesi and Whaley; every value is in (0, X].
+// Writes G_j = ln(X/B(τ_j)) > 0 for the `count` times to maturity `tau` (all > 0) into
+// `log_distance`. All the roots are found together, by safeguarded Newton steps in ln G from the
+// closed-form estimate of Barone-Adesi and Whaley (with the known behaviour near expiry where
+// that estimate is poor).
 void qd_plus_boundary(const AmericanPut& put, const double* tau, std::size_t count,
-                      double* boundary);
+                      double* log_distance);
 
 }  // namespace vyr::fixed_point

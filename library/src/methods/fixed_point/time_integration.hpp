@@ -13,15 +13,25 @@
 
 #include <cstddef>
 
+#include "methods/fixed_point/american_put.hpp"
 #include "methods/fixed_point/fixed_point_settings.hpp"
 
 namespace vyr::fixed_point {
 
 struct TimeIntegrationRule {
   std::size_t size;
-  const double* sin;     // sinθ_k
-  const double* cos;     // cosθ_k
-  const double* weight;  // w_k, the weight in θ
+  // size rounded up to a multiple of 4: the arrays run on to here, the extra entries repeating
+  // the last node with zero weights, so that loops over four nodes at a time need no remainder.
+  std::size_t padded_size;
+  const double* sin;                  // sinθ_k
+  const double* cos;                  // cosθ_k
+  const double* weight;               // w_k, the weight in θ
+  const double* inverse_sin_squared;  // 1/sin²θ_k
+  const double* root_weight;  // w_k·cosθ_k: ∫ f/√(τ−u) du = 2√τ·Σ_k root_weight_k·f_k
+  const double* plain_weight;  // w_k·sinθ_k·cosθ_k: ∫ f du = 2τ·Σ_k plain_weight_k·f_k
+  // cosθ_k^(2/k) with k = kAtStrikeExponent: the ratio (u/τ)^(1/k) at the node, for a boundary
+  // interpolated in (u/T)^(1/k). (For kOffStrikeExponent = 2 it is cosθ_k itself.)
+  const double* cos_power;
 };
 
 // The rules for 1 to FixedPointSettings::kMaxQuadratureNodes nodes, built on first use of each
