@@ -2,6 +2,9 @@
 // yield, one exercise boundary. Calls reach it through the put–call symmetry.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
+
 namespace vyr::fixed_point {
 
 struct AmericanPut {
@@ -15,6 +18,17 @@ struct AmericanPut {
   // then starts where holding the strike in cash earns as much as the stock pays).
   double exercise_limit() const { return off_strike() ? strike * (r / q) : strike; }
   bool off_strike() const { return q > r; }
+
+  // B∞ = K·λ/(λ − 1), λ = (1 − β − √((β − 1)² + 4α))/2 with α = 2r/σ², β = 2(r − q)/σ²: the
+  // boundary of the perpetual put, below the boundary at every finite maturity (the exercise
+  // region shrinks as the maturity grows). 0 when exercise never pays forever (r = 0, β <= 1).
+  double perpetual_boundary() const {
+    const double s2 = sigma * sigma;
+    const double beta_minus_1 = 2.0 * (r - q) / s2 - 1.0;
+    const double lambda =
+        0.5 * (-beta_minus_1 - std::sqrt(beta_minus_1 * beta_minus_1 + 8.0 * r / s2));
+    return std::max(strike * lambda / (lambda - 1.0), 0.0);
+  }
 };
 
 // The exercise boundary is interpolated in x = (τ/T)^(1/k). When it starts at the strike,

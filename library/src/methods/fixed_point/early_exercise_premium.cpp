@@ -25,6 +25,8 @@ struct PremiumPoints {
   Lanes b;              // weight of ∫ f du
 };
 
+// Without `kYield` (q = 0) the terms in e^{−qs} are left out.
+template <bool kYield = true>
 [[gnu::always_inline]] inline PremiumPoints premium_points(const ExerciseBoundary& boundary,
                                                            const TimeIntegrationRule& rule,
                                                            std::size_t k, double log_spot) {
@@ -48,9 +50,14 @@ struct PremiumPoints {
   x.f_plus = x.w * (x.rho + 0.5);
   x.f_minus = x.w * (x.rho - 0.5);
   x.density_minus = kInvSqrt2Pi * fast_exp(-put.r * x.s - 0.5 * x.f_minus * x.f_minus);
-  x.density_plus = kInvSqrt2Pi * fast_exp(-put.q * x.s - 0.5 * x.f_plus * x.f_plus);
   x.cdf_minus = weighted_cdf(-x.f_minus, fast_exp(-put.r * x.s), x.density_minus);
-  x.cdf_plus = weighted_cdf(-x.f_plus, fast_exp(-put.q * x.s), x.density_plus);
+  if constexpr (kYield) {
+    x.density_plus = kInvSqrt2Pi * fast_exp(-put.q * x.s - 0.5 * x.f_plus * x.f_plus);
+    x.cdf_plus = weighted_cdf(-x.f_plus, fast_exp(-put.q * x.s), x.density_plus);
+  } else {
+    x.density_plus = Lanes{};
+    x.cdf_plus = Lanes{};
+  }
   x.a = (2.0 * sqrt_t / sigma) * cos * weight;
   x.b = (2.0 * put.maturity) * sin * cos * weight;
   return x;
@@ -66,9 +73,16 @@ VYR_VECTOR_CLONES double early_exercise_premium(const ExerciseBoundary& boundary
   const double rk = put.r * put.strike;
   const double qs = put.q * spot;
   Lanes premium{};
-  for (std::size_t k = 0; k < rule.padded_size; k += kLaneCount) {
-    const PremiumPoints x = premium_points(boundary, rule, k, log_spot);
-    premium += x.b * (rk * x.cdf_minus - qs * x.cdf_plus);
+  if (put.q != 0.0) {
+    for (std::size_t k = 0; k < rule.padded_size; k += kLaneCount) {
+      const PremiumPoints x = premium_points(boundary, rule, k, log_spot);
+      premium += x.b * (rk * x.cdf_minus - qs * x.cdf_plus);
+    }
+  } else {
+    for (std::size_t k = 0; k < rule.padded_size; k += kLaneCount) {
+      const PremiumPoints x = premium_points<false>(boundary, rule, k, log_spot);
+      premium += x.b * (rk * x.cdf_minus);
+    }
   }
   return lane_sum(premium);
 }

@@ -163,6 +163,9 @@ double american_put_price(const AmericanPut& put, const ExerciseBoundary& bounda
 PutResult american_put(const PutView& v, double maturity, double sigma,
                        const FixedPointSettings& settings) {
   const AmericanPut put{v.strike, maturity, sigma, v.r, v.q};
+  if (v.spot <= put.perpetual_boundary()) {
+    return exercised(v);
+  }
   const ExerciseBoundary boundary(put, settings, true);
   if (v.spot <= boundary.at_maturity()) {
     return exercised(v);
@@ -234,6 +237,10 @@ double FixedPointPricer::price_only(OptionType type, double strike, double matur
       break;
   }
   const AmericanPut put{view.strike, maturity_years, sigma, view.r, view.q};
+  // Below the perpetual boundary the option is exercised at every maturity.
+  if (view.spot <= put.perpetual_boundary()) {
+    return view.strike - view.spot;
+  }
   const ExerciseBoundary boundary(put, settings, false);
   if (view.spot <= boundary.at_maturity()) {
     return view.strike - view.spot;

@@ -38,9 +38,7 @@ VYR_VECTOR_CLONES void qd_plus_boundary(const AmericanPut& put, const double* ta
 
   // The perpetual boundary, for the starting estimate B∞ + (X − B∞)·e^{h} of Barone-Adesi and
   // Whaley.
-  const double lambda_infinite =
-      0.5 * (-beta_minus_1 - std::sqrt(beta_minus_1 * beta_minus_1 + 4.0 * two_over_s2 * r));
-  const double perpetual = std::max(strike * lambda_infinite / (lambda_infinite - 1.0), 0.0);
+  const double perpetual = put.perpetual_boundary();
   const double spread = limit - perpetual;
 
   // Each root in G = ln(X/S) > 0, by Newton steps in ln G, in which the residual is close to
