@@ -15,6 +15,9 @@ namespace {
 
 constexpr std::size_t kMaxNodes = ExerciseBoundary::kMaxNodes;
 
+// Iterations the step tolerance may add to the configured ones.
+constexpr std::size_t kExtraIterations = 4;
+
 std::size_t nodes_for(const AmericanPut& put, const FixedPointSettings& settings) {
   return put.off_strike() ? settings.collocation_nodes_off_strike : settings.collocation_nodes;
 }
@@ -76,7 +79,10 @@ ExerciseBoundary::ExerciseBoundary(const AmericanPut& put, const FixedPointSetti
     g_[i] = g_[n - 1];
   }
 
-  for (std::size_t iteration = 0; iteration < settings.iterations; ++iteration) {
+  // The configured iterations, then up to kExtraIterations more while the last step moved the
+  // boundary by more than the step tolerance, relative to its largest distance from X.
+  std::size_t planned = settings.iterations;
+  for (std::size_t iteration = 0; iteration < planned; ++iteration) {
     const std::size_t nodes = iteration == 0 && settings.iterations > 1
                                   ? settings.first_iteration_quadrature_nodes
                                   : settings.boundary_quadrature_nodes;
@@ -90,8 +96,12 @@ ExerciseBoundary::ExerciseBoundary(const AmericanPut& put, const FixedPointSetti
     }
     system_.solve_transposed(step.data());
     bool finite = true;
+    double largest_step = 0.0;
+    double largest_g = 0.0;
     for (std::size_t j = 0; j < n; ++j) {
       finite = finite && std::isfinite(step[j]);
+      largest_step = std::max(largest_step, std::fabs(step[j]));
+      largest_g = std::max(largest_g, g_[j]);
     }
     if (!finite) {
       break;
@@ -103,6 +113,10 @@ ExerciseBoundary::ExerciseBoundary(const AmericanPut& put, const FixedPointSetti
     }
     for (std::size_t i = n; i < lanes_; ++i) {
       g_[i] = g_[n - 1];
+    }
+    if (iteration + 1 == planned && planned < settings.iterations + kExtraIterations &&
+        largest_step > settings.step_tolerance * largest_g) {
+      ++planned;
     }
   }
   if (sensitivities) {

@@ -1,8 +1,10 @@
 #include "methods/fixed_point/fixed_point_settings.hpp"
 
+#include <cmath>
 #include <string>
 
 #include "core/error.hpp"
+#include "core/number_format.hpp"
 
 namespace vyr {
 namespace {
@@ -25,6 +27,7 @@ FixedPointSettings FixedPointSettings::high_accuracy() {
   s.first_iteration_quadrature_nodes = 8;
   s.boundary_quadrature_nodes = 32;
   s.premium_quadrature_nodes = 96;
+  s.step_tolerance = 1e-5;
   return s;
 }
 
@@ -33,6 +36,10 @@ void FixedPointSettings::validate() const {
   check_range("collocation_nodes_off_strike", collocation_nodes_off_strike, 2,
               kMaxCollocationNodes);
   check_range("iterations", iterations, 0, kMaxIterations);
+  if (!(step_tolerance >= 0.0) || !std::isfinite(step_tolerance)) {
+    throw ValueError("FixedPointSettings: step_tolerance must be finite and not negative, got " +
+                     format_shortest(step_tolerance));
+  }
   check_range("first_iteration_quadrature_nodes", first_iteration_quadrature_nodes, 1,
               kMaxQuadratureNodes);
   check_range("boundary_quadrature_nodes", boundary_quadrature_nodes, 1, kMaxQuadratureNodes);

@@ -11,7 +11,7 @@ struct FixedPointSettings {
   // Compile-time capacities: the pricer works in fixed-size buffers of these sizes.
   static constexpr std::size_t kMaxCollocationNodes = 48;
   static constexpr std::size_t kMaxQuadratureNodes = 128;
-  static constexpr std::size_t kMaxIterations = 20;
+  static constexpr std::size_t kMaxIterations = 16;
 
   // Boundary nodes with τ > 0 (the node at τ = 0 is fixed): the degree of the Chebyshev
   // interpolant of the boundary, when the boundary starts at the strike at expiry (puts with
@@ -24,6 +24,11 @@ struct FixedPointSettings {
   // Newton iterations on the collocation equations, starting from the QD+ boundary. Zero prices
   // with the QD+ boundary itself.
   std::size_t iterations = 2;
+  // Up to four more iterations follow while the last one moved the boundary (in ln B) by more
+  // than this fraction of its largest distance ln(X/B) from its start: where the QD+ start or the
+  // coarse first iteration was poor (very low volatility, rates high against volatility over
+  // long maturities). Zero always adds the four.
+  double step_tolerance = 3e-3;
   // Gauss–Legendre nodes per collocation node in the first iteration, which only has to bring
   // the QD+ start into the basin of fast convergence.
   std::size_t first_iteration_quadrature_nodes = 4;
@@ -36,7 +41,8 @@ struct FixedPointSettings {
   static FixedPointSettings high_accuracy();
 
   // Throws ValueError naming the first setting outside its range: both collocation counts in
-  // [2, 48], iterations in [0, 20], every quadrature count in [1, 128].
+  // [2, 48], iterations in [0, 16], the step tolerance finite and not negative, every
+  // quadrature count in [1, 128].
   void validate() const;
 };
 
