@@ -57,15 +57,16 @@ ExerciseBoundary::ExerciseBoundary(const AmericanPut& put, const FixedPointSetti
       degree_(nodes_for(put, settings)),
       lanes_(whole_lanes(degree_)),
       log_limit_(std::log(put.exercise_limit())),
+      horizon_(put.boundary_horizon()),
       chebyshev_(ChebyshevInterpolation::of_degree(degree_)) {
   const std::size_t n = degree_;
-  const double sqrt_t = std::sqrt(put.maturity);
+  const double sqrt_t = std::sqrt(horizon_);
   // τ_j = T·x_j^k at x_j = (1 + z_j)/2; the extra lanes repeat node n.
   const double* root_times = root_node_times(n, put.off_strike());
   for (std::size_t i = 0; i < lanes_; ++i) {
     const std::size_t j = std::min(i + 1, n);
     const double root_x = root_times[j - 1];
-    tau_[i] = put.maturity * root_x * root_x;
+    tau_[i] = horizon_ * root_x * root_x;
     sqrt_tau_[i] = sqrt_t * root_x;
     zscale_[i] = 1.0 + chebyshev_.node(j);
   }
@@ -83,9 +84,10 @@ ExerciseBoundary::ExerciseBoundary(const AmericanPut& put, const FixedPointSetti
   // boundary by more than the step tolerance, relative to its largest distance from X.
   std::size_t planned = settings.iterations;
   for (std::size_t iteration = 0; iteration < planned; ++iteration) {
-    const std::size_t nodes = iteration == 0 && settings.iterations > 1
-                                  ? settings.first_iteration_quadrature_nodes
-                                  : settings.boundary_quadrature_nodes;
+    const std::size_t nodes =
+        iteration == 0 && settings.iterations > 1
+            ? put.boundary_quadrature(settings.first_iteration_quadrature_nodes)
+            : put.boundary_quadrature(settings.boundary_quadrature_nodes);
     evaluate(nodes, false);
     if (!system_.factorise(jacobian_transposed_.data(), n)) {
       break;
@@ -120,7 +122,7 @@ ExerciseBoundary::ExerciseBoundary(const AmericanPut& put, const FixedPointSetti
     }
   }
   if (sensitivities) {
-    evaluate(settings.boundary_quadrature_nodes, true);
+    evaluate(put.boundary_quadrature(settings.boundary_quadrature_nodes), true);
     factorised_ = system_.factorise(jacobian_transposed_.data(), n);
   } else {
     update_coefficients();

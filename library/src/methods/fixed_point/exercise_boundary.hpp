@@ -30,11 +30,16 @@ class ExerciseBoundary {
   ExerciseBoundary(const AmericanPut& put, const FixedPointSettings& settings, bool sensitivities);
 
   const AmericanPut& put() const { return put_; }
+  // The boundary is solved for on [0, horizon] and constant beyond (AmericanPut's
+  // boundary_horizon); the horizon is the maturity unless the boundary settles much earlier.
+  double horizon() const { return horizon_; }
   std::size_t degree() const { return degree_; }
   double log_limit() const { return log_limit_; }  // ln X
   // B(T), the boundary at the valuation time.
   double at_maturity() const;
-  // Chebyshev coefficients of H(z) = G², z = 2√(u/T) − 1.
+  // G at the horizon, the boundary's value beyond it.
+  double settled_log_distance() const { return g_[degree_ - 1]; }
+  // Chebyshev coefficients of H(z) = G², z = 2x − 1 with x = (u/horizon)^(1/k).
   const double* coefficients() const { return coefficients_.data(); }
   // ∂c_k/∂G_m (k = 0..n, m = 1..n): how the interpolant moves with a node value.
   double coefficient_sensitivity(std::size_t k, std::size_t m) const;
@@ -63,6 +68,7 @@ class ExerciseBoundary {
   std::size_t degree_;
   std::size_t lanes_;  // degree rounded up to a multiple of 4; the extra lanes copy node n
   double log_limit_;
+  double horizon_;
   const ChebyshevInterpolation& chebyshev_;
   bool factorised_ = false;
 

@@ -157,7 +157,8 @@ double american_put_price(const AmericanPut& put, const ExerciseBoundary& bounda
                           const FixedPointSettings& settings) {
   const EuropeanPut european(put, spot);
   return european.price(put, spot) +
-         fixed_point::early_exercise_premium(boundary, spot, settings.premium_quadrature_nodes);
+         fixed_point::early_exercise_premium(
+             boundary, spot, put.premium_quadrature(settings.premium_quadrature_nodes));
 }
 
 PutResult american_put(const PutView& v, double maturity, double sigma,
@@ -177,7 +178,7 @@ PutResult american_put(const PutView& v, double maturity, double sigma,
   const double density = fixed_point::normal_density(e.d1);
 
   fixed_point::PremiumSensitivities premium = fixed_point::early_exercise_premium_sensitivities(
-      boundary, spot, settings.premium_quadrature_nodes);
+      boundary, spot, put.premium_quadrature(settings.premium_quadrature_nodes));
   PutResult x;
   x.price = american_put_price(put, boundary, spot, settings);
   x.delta = -e.yield_discount * n_minus_d1 + premium.delta;

@@ -52,7 +52,7 @@ VYR_VECTOR_CLONES void qd_plus_boundary(const AmericanPut& put, const double* ta
   struct Root {
     Lanes inverse_tau, inverse_vol, vol, rate_discount, yield_discount, lambda, front, lambda_term,
         inverse_denominator, half_vol_rate, carry, discount_ratio;
-    Lanes g, low, high;
+    Lanes g, low, high, seed;
     bool done;
   };
   constexpr std::size_t kQuads = kMax / kLaneCount;
@@ -95,6 +95,7 @@ VYR_VECTOR_CLONES void qd_plus_boundary(const AmericanPut& put, const double* ta
         x.g[l] = std::max(x.g[l], sigma * std::sqrt(factor * t[l] * std::log(argument)));
       }
     }
+    x.seed = x.g;
     x.low = Lanes{} + kSmallestG;
     x.high = Lanes{} + kLargestG;
     x.done = false;
@@ -163,7 +164,10 @@ VYR_VECTOR_CLONES void qd_plus_boundary(const AmericanPut& put, const double* ta
     const std::size_t first = i * kLaneCount;
     const std::size_t stored = std::min(kLaneCount, count - first);
     for (std::size_t l = 0; l < stored; ++l) {
-      log_distance[first + l] = roots[i].g[l];
+      // A root the iterations could not resolve (at times to maturity so short that the equation
+      // drowns in rounding, below about 1e-14 years) keeps its starting estimate.
+      const double g = roots[i].g[l];
+      log_distance[first + l] = g > 0.0 && g < 0.5 * kLargestG ? g : roots[i].seed[l];
     }
   }
 }
