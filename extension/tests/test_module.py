@@ -93,6 +93,10 @@ def test_constructor_text_signatures(name, signature):
         (vyr.VanillaOption.years_to_expiry, "($self, valuation_date=None)"),
         (vyr.ValuationBuilder.compute, "($self)"),
         (vyr.InstrumentPolicy.fdm, "($self, fdm_config=None)"),
+        (vyr.InstrumentPolicy.fixed_point,
+         "($self, collocation_nodes=None, collocation_nodes_off_strike=None, iterations=None, "
+         "step_tolerance=None, first_iteration_quadrature_nodes=None, "
+         "boundary_quadrature_nodes=None, premium_quadrature_nodes=None)"),
         (vyr.Compounding.simple, "()"),
     ],
 )

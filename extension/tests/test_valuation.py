@@ -491,3 +491,66 @@ def test_valuation_reference_counts(leaks):
 
     leaks.check(run, option, frame, config, policy, naive, bad_frame, request, VALUATION,
                 repeat=100)
+
+
+# The fixed-point method
+
+FIXED_POINT = config_with(Policy().fixed_point())
+
+
+@pytest.mark.parametrize("is_call,spot,q", [(False, 90.0, 0.0), (False, 110.0, 0.03),
+                                            (True, 120.0, 0.08), (False, 80.0, 0.08)])
+def test_fixed_point_prices_americans_with_every_greek(is_call, spot, q):
+    option = make_option(is_call=is_call, american=True)
+    frame = make_frame(spot=spot, q=q)
+    result = builder(option, frame, FIXED_POINT).compute()
+    fine = builder(option, frame, config_with(Policy().fdm(vyr.FdmConfig(1600, 1601)))).compute()
+    assert result.price == pytest.approx(fine.price, abs=5e-4)
+    assert result.greeks.delta == pytest.approx(fine.greeks.delta, abs=1e-3)
+    assert isinstance(result.greeks.vega, float) and isinstance(result.greeks.rho, float)
+    european = black_scholes(is_call, spot, 100.0, 1.0, 0.2, 0.05, q)["price"]
+    assert result.price >= max(european, (spot - 100.0) if is_call else (100.0 - spot))
+
+
+def test_fixed_point_prices_a_european_in_closed_form():
+    result = builder(make_option(), make_frame(), FIXED_POINT).compute()
+    assert fields(result) == fields(builder().compute())
+
+
+def test_fixed_point_solves_implied_volatilities():
+    option = make_option(is_call=False, american=True)
+    target = builder(option, make_frame(sigma=0.35), FIXED_POINT).compute().price
+    solver = option.implied_vol().market(make_frame()).at(VALUATION).config(FIXED_POINT)
+    assert solver.price(target).calculate() == pytest.approx(0.35, abs=5e-5)
+
+
+@pytest.mark.parametrize("kwargs,error,text", [
+    ({"iterations": 100}, ValueError, "FixedPointSettings: iterations must be in [0, 16], got 100"),
+    ({"collocation_nodes": 1}, ValueError,
+     "FixedPointSettings: collocation_nodes must be in [2, 48], got 1"),
+    ({"step_tolerance": -1.0}, ValueError,
+     "FixedPointSettings: step_tolerance must be finite and not negative, got -1"),
+    ({"iterations": 1.5}, TypeError,
+     "argument 'iterations': 'float' object cannot be interpreted as an integer"),
+    ({"nodes": 3}, TypeError,
+     "InstrumentPolicy.fixed_point() got an unexpected keyword argument 'nodes'"),
+])
+def test_fixed_point_settings_are_checked_when_given(kwargs, error, text):
+    with pytest.raises(error) as info:
+        Policy().fixed_point(**kwargs)
+    assert type(info.value) is error and str(info.value) == text
+
+
+@pytest.mark.parametrize("frame,text", [
+    (make_frame(dividends=vyr.DividendSchedule([(utc(2025, 6, 1), 1.5)])),
+     "The fixed-point method cannot price a cash dividend inside the option's life; route "
+     "options with dividends to the grid with InstrumentPolicy().fdm()"),
+    (make_frame(r=-0.01, q=-0.03),
+     "American put with q < r < 0 needs two exercise boundaries, which the fixed-point method "
+     "does not price; route it to the grid"),
+])
+def test_fixed_point_refuses_what_it_cannot_price(frame, text):
+    put = make_option(is_call=False, american=True)
+    with pytest.raises(ValueError) as info:
+        builder(put, frame, FIXED_POINT).compute()
+    assert str(info.value) == text

@@ -162,6 +162,9 @@ policy = assert_type(
 assert_type(policy.analytic(), vyr.InstrumentPolicy)
 assert_type(policy.fdm(grid), vyr.InstrumentPolicy)
 assert_type(policy.fdm(), vyr.InstrumentPolicy)
+assert_type(policy.fixed_point(), vyr.InstrumentPolicy)
+assert_type(policy.fixed_point(collocation_nodes=16, step_tolerance=0.0), vyr.InstrumentPolicy)
+refused(lambda: policy.fixed_point(iterations=1.5))  # type: ignore[arg-type]
 config = assert_type(
     vyr.Config().add_policy(vyr.InstrumentPolicy().american().fdm(grid)), vyr.Config
 )

@@ -10,8 +10,10 @@
 #include "core/error.hpp"
 #include "core/period.hpp"
 #include "core/rate.hpp"
+#include "execution/implied_vol.hpp"
 #include "execution/routed_pricing.hpp"
 #include "methods/analytic_pricer.hpp"
+#include "methods/fixed_point/fixed_point_pricer.hpp"
 #include "orchestration/fdm.hpp"
 #include "pricing_test_support.hpp"
 
@@ -272,6 +274,52 @@ TEST(Valuation, GridRouteAtExpiryReportsThatTheSolverNeverRan) {
         value_option(option(ExerciseStyle::American, OptionType::Put), &market, kExpiry, nullptr);
       },
       "Solver never ran");
+}
+
+}  // namespace
+}  // namespace vyr
+
+namespace vyr {
+namespace {
+
+TEST(FixedPointRoute, ValuesAndSolvesThroughTheFixedPointPricer) {
+  FixedPointSettings fine = FixedPointSettings::high_accuracy();
+  for (const std::optional<FixedPointSettings>& settings :
+       {std::optional<FixedPointSettings>{}, std::optional<FixedPointSettings>{fine}}) {
+    const PricingConfig config =
+        routed(PricingMethod{PricingMethod::Kind::FixedPoint, std::nullopt, settings});
+    const MarketFrame market = frame(0.05, 0.02);
+    for (const OptionType type : {OptionType::Put, OptionType::Call}) {
+      const VanillaOption american = option(ExerciseStyle::American, type, 105.0);
+      const PricingResult result = value_option(american, &market, kValuation, &config);
+      expect_same(result, FixedPointPricer::price(type, 105.0, 1.0, 100.0, 0.2, 0.05, 0.02,
+                                                  settings.value_or(FixedPointSettings{})));
+      EXPECT_TRUE(result.vega && result.rho);
+      // The implied volatility of its own price at σ = 0.35 is 0.35.
+      const double target = FixedPointPricer::price_only(type, 105.0, 1.0, 100.0, 0.35, 0.05, 0.02,
+                                                         settings.value_or(FixedPointSettings{}));
+      EXPECT_NEAR(implied_volatility(american, &market, kValuation, &config, target), 0.35, 5e-5);
+    }
+  }
+}
+
+TEST(FixedPointRoute, RefusesACashDividendInsideTheLife) {
+  const PricingConfig config =
+      routed(PricingMethod{PricingMethod::Kind::FixedPoint, std::nullopt, std::nullopt});
+  const std::string message =
+      "The fixed-point method cannot price a cash dividend inside the option's life; route "
+      "options with dividends to the grid with InstrumentPolicy().fdm()";
+  const VanillaOption put = option(ExerciseStyle::American, OptionType::Put);
+  const MarketFrame paying = frame(0.05, std::nullopt, {{instant(2024, 7, 1), 1.5}});
+  expect_throws<ValueError>([&] { value_option(put, &paying, kValuation, &config); }, message);
+  expect_throws<ValueError>([&] { implied_volatility(put, &paying, kValuation, &config, 5.0); },
+                            message);
+  // Dividends outside the life, or of no cash, change nothing.
+  const MarketFrame outside =
+      frame(0.05, std::nullopt, {{instant(2025, 7, 1), 1.5}, {instant(2024, 7, 1), 0.0}});
+  const MarketFrame plain = frame(0.05);
+  EXPECT_EQ(value_option(put, &outside, kValuation, &config).price,
+            value_option(put, &plain, kValuation, &config).price);
 }
 
 }  // namespace

@@ -383,6 +383,18 @@ class InstrumentPolicy:
     def call(self) -> Self: ...
     def analytic(self) -> Self: ...
     def fdm(self, fdm_config: FdmConfig | None = None) -> Self: ...
+    def fixed_point(
+        self,
+        collocation_nodes: _Integer | None = None,
+        collocation_nodes_off_strike: _Integer | None = None,
+        iterations: _Integer | None = None,
+        step_tolerance: _Real | None = None,
+        first_iteration_quadrature_nodes: _Integer | None = None,
+        boundary_quadrature_nodes: _Integer | None = None,
+        premium_quadrature_nodes: _Integer | None = None,
+    ) -> Self:
+        """American options by the fixed-point iteration on the exercise boundary; None keeps a
+        setting's default. Settings out of range raise ValueError here."""
 
 @final
 class Config:

@@ -24,7 +24,9 @@ bool matches(const std::vector<T>& list, T value) {
 const PricingConfig& PricingConfig::initial() {
   static const PricingConfig config = [] {
     const InstrumentPolicy american_by_grid{
-        PricingMethod{PricingMethod::Kind::Fdm, std::nullopt}, {ExerciseStyle::American}, {}};
+        PricingMethod{PricingMethod::Kind::Fdm, std::nullopt, std::nullopt},
+        {ExerciseStyle::American},
+        {}};
     return PricingConfig{}.with_policy(american_by_grid);
   }();
   return config;

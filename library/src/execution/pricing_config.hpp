@@ -8,15 +8,18 @@
 
 #include "instruments/vanilla_option.hpp"
 #include "methods/finite_difference/fdm_config.hpp"
+#include "methods/fixed_point/fixed_point_settings.hpp"
 
 namespace vyr {
 
 struct PricingMethod {
-  enum class Kind : std::uint8_t { Unset, Analytic, Fdm };
+  enum class Kind : std::uint8_t { Unset, Analytic, Fdm, FixedPoint };
 
   Kind kind = Kind::Unset;
   // For Fdm: the settings copied from an FdmConfig, or absent for the engine's defaults.
   std::optional<FdmConfig> settings;
+  // For FixedPoint: the accuracy settings, or absent for the method's defaults.
+  std::optional<FixedPointSettings> fixed_point_settings = std::nullopt;
 };
 
 struct InstrumentPolicy {

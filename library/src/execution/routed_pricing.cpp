@@ -1,8 +1,10 @@
 #include "execution/routed_pricing.hpp"
 
 #include "core/clock.hpp"
+#include "core/error.hpp"
 #include "core/period.hpp"
 #include "methods/analytic_pricer.hpp"
+#include "methods/fixed_point/fixed_point_pricer.hpp"
 #include "orchestration/fdm.hpp"
 
 namespace vyr {
@@ -30,6 +32,16 @@ PreparedPricing prepare_pricing(const VanillaOption& option, const MarketFrame& 
   return prepared;
 }
 
+bool pays_cash_inside(const PreparedPricing& prepared) {
+  for (std::size_t i = 0; i < prepared.dividend_times.size(); ++i) {
+    const double t = prepared.dividend_times[i];
+    if (t > 0.0 && t < prepared.inputs.maturity && prepared.dividend_amounts[i] > 0.0) {
+      return true;
+    }
+  }
+  return false;
+}
+
 PricingResult price_routed(const PricingMethod& method, const PreparedPricing& prepared,
                            double sigma, Wanted wanted) {
   PricingInputs inputs = prepared.inputs;
@@ -49,6 +61,24 @@ PricingResult price_routed(const PricingMethod& method, const PreparedPricing& p
       // One march gives the price and the grid's Greeks alike.
       return FdmPricer::price(inputs, prepared.dividend_times, prepared.dividend_amounts,
                               method.settings.value_or(FdmConfig{}));
+    case PricingMethod::Kind::FixedPoint: {
+      if (pays_cash_inside(prepared)) {
+        throw ValueError(
+            "The fixed-point method cannot price a cash dividend inside the option's life; route "
+            "options with dividends to the grid with InstrumentPolicy().fdm()");
+      }
+      const FixedPointSettings settings =
+          method.fixed_point_settings.value_or(FixedPointSettings{});
+      if (wanted == Wanted::Price) {
+        PricingResult result{};
+        result.price =
+            FixedPointPricer::price_only(inputs.type, inputs.strike, inputs.maturity, inputs.spot,
+                                         sigma, inputs.r, inputs.q, settings);
+        return result;
+      }
+      return FixedPointPricer::price(inputs.type, inputs.strike, inputs.maturity, inputs.spot,
+                                     sigma, inputs.r, inputs.q, settings);
+    }
   }
   return AnalyticPricer::price(inputs);
 }

@@ -35,8 +35,15 @@ enum class Wanted : bool {
   Price,      // the price alone (the other fields are unspecified)
 };
 
+// Whether a cash dividend (a positive amount, as the grid applies) goes ex strictly inside the
+// option's life.
+bool pays_cash_inside(const PreparedPricing& prepared);
+
 // Prices `prepared` at volatility `sigma` with `method`; unset and Analytic give the closed form,
-// Fdm the grid with the cell's settings or the defaults.
+// Fdm the grid with the cell's settings or the defaults, FixedPoint the boundary fixed-point
+// method with the cell's accuracy settings or its defaults (for European exercise, which has no
+// early-exercise premium, the closed form). FixedPoint cannot price a cash dividend inside the
+// life: ValueError, telling the user to route such options to the grid.
 PricingResult price_routed(const PricingMethod& method, const PreparedPricing& prepared,
                            double sigma, Wanted wanted);
 

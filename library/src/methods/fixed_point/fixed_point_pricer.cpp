@@ -214,7 +214,8 @@ PricingResult FixedPointPricer::price(OptionType type, double strike, double mat
     case Regime::TwoBoundaries:
       refuse_two_boundaries(view);
     case Regime::European:
-      return AnalyticPricer::price(type, strike, maturity_years, spot, sigma, r, q);
+      return AnalyticPricer::price(
+          {type, ExerciseStyle::European, strike, maturity_years, spot, sigma, r, q});
     case Regime::OneBoundary:
       break;
   }
@@ -233,7 +234,8 @@ double FixedPointPricer::price_only(OptionType type, double strike, double matur
     case Regime::TwoBoundaries:
       refuse_two_boundaries(view);
     case Regime::European:
-      return AnalyticPricer::price_only(type, strike, maturity_years, spot, sigma, r, q);
+      return AnalyticPricer::price_only(
+          {type, ExerciseStyle::European, strike, maturity_years, spot, sigma, r, q});
     case Regime::OneBoundary:
       break;
   }
