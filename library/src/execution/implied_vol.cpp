@@ -39,9 +39,7 @@ double implied_volatility(const VanillaOption& option, const MarketFrame* market
   const PricingMethod& method = routing.method_for(option.exercise_style, option.option_type);
   // Each trial volatility is a full repricing; only the price is used. Unlike a valuation, the
   // closed-form route accepts American options with q > r (European prices).
-  const auto price = [&](double sigma) {
-    return price_routed(method, prepared, sigma, Wanted::Price).price;
-  };
+  const TrialPricer price(method, prepared);
   return solve(routing.solver(), price, *target);
 }
 

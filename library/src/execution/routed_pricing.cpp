@@ -83,4 +83,22 @@ PricingResult price_routed(const PricingMethod& method, const PreparedPricing& p
   return AnalyticPricer::price(inputs);
 }
 
+TrialPricer::TrialPricer(const PricingMethod& method, const PreparedPricing& prepared)
+    : method_(method), prepared_(prepared) {
+  const bool closed_form =
+      method.kind == PricingMethod::Kind::Unset || method.kind == PricingMethod::Kind::Analytic ||
+      (method.kind == PricingMethod::Kind::FixedPoint &&
+       prepared.inputs.style == ExerciseStyle::European && !pays_cash_inside(prepared));
+  if (closed_form) {
+    closed_form_.emplace(prepared.inputs);
+  }
+}
+
+double TrialPricer::operator()(double sigma) const {
+  if (closed_form_) {
+    return closed_form_->at(sigma);
+  }
+  return price_routed(method_, prepared_, sigma, Wanted::Price).price;
+}
+
 }  // namespace vyr

@@ -9,6 +9,7 @@
 #include "execution/pricing_config.hpp"
 #include "instruments/vanilla_option.hpp"
 #include "market/market_frame.hpp"
+#include "methods/analytic_pricer.hpp"
 #include "methods/pricing_inputs.hpp"
 #include "methods/pricing_result.hpp"
 
@@ -46,5 +47,19 @@ bool pays_cash_inside(const PreparedPricing& prepared);
 // life: ValueError, telling the user to route such options to the grid.
 PricingResult price_routed(const PricingMethod& method, const PreparedPricing& prepared,
                            double sigma, Wanted wanted);
+
+// The routed method's price of one prepared option at any trial volatility, for the implied-
+// volatility search: what a method can compute once for every σ (the closed form's
+// σ-independent terms) it computes here. Each price has the bits price_routed gives.
+class TrialPricer {
+ public:
+  TrialPricer(const PricingMethod& method, const PreparedPricing& prepared);
+  double operator()(double sigma) const;
+
+ private:
+  const PricingMethod& method_;
+  const PreparedPricing& prepared_;
+  std::optional<ClosedFormPrice> closed_form_;
+};
 
 }  // namespace vyr

@@ -86,11 +86,31 @@ PricingResult AnalyticPricer::price(const PricingInputs& in) {
 }
 
 double AnalyticPricer::price_only(const PricingInputs& in) {
-  const Terms x = terms(in.strike, in.maturity, in.spot, in.sigma, in.r, in.q);
-  if (in.type == OptionType::Put) {
-    return put_price(x, in.strike, normal_cdf(-x.d1), normal_cdf(-x.d2));
+  return ClosedFormPrice(in).at(in.sigma);
+}
+
+ClosedFormPrice::ClosedFormPrice(const PricingInputs& in)
+    : put_(in.type == OptionType::Put),
+      strike_(in.strike),
+      t_(in.maturity),
+      sqrt_t_(std::sqrt(in.maturity)),
+      log_moneyness_(std::log(in.spot / in.strike)),
+      carry_(in.r - in.q),
+      rate_discount_(std::exp(-in.r * in.maturity)),
+      forward_(in.spot * std::exp(-in.q * in.maturity)) {}
+
+double ClosedFormPrice::at(double sigma) const {
+  // The operations of terms(), in its order, so that the bits are the same.
+  Terms x;
+  x.sqrt_t = sqrt_t_;
+  x.d1 = (log_moneyness_ + (carry_ + sigma * sigma * 0.5) * t_) / (sigma * x.sqrt_t);
+  x.d2 = x.d1 - sigma * x.sqrt_t;
+  x.rate_discount = rate_discount_;
+  x.forward = forward_;
+  if (put_) {
+    return put_price(x, strike_, normal_cdf(-x.d1), normal_cdf(-x.d2));
   }
-  return call_price(x, in.strike, normal_cdf(x.d1), normal_cdf(x.d2));
+  return call_price(x, strike_, normal_cdf(x.d1), normal_cdf(x.d2));
 }
 
 }  // namespace vyr
