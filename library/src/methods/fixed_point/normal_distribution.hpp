@@ -22,8 +22,7 @@ using BitsOf = std::conditional_t<std::is_same_v<T, double>, std::uint64_t, Lane
 inline constexpr double kInvSqrt2Pi = 0.3989422804014327;  // 1/√(2π)
 
 // e^x. Arguments below −708.3 (results below the smallest normal double) give 0, arguments above
-// 709.7 a finite huge value instead of infinity; the pricer never asks for either end. NaN gives
-// NaN.
+// 709 the finite e^709 instead of e^x; the pricer never asks for either end. NaN gives NaN.
 template <class T>
 [[gnu::always_inline]] inline T fast_exp(T x) {
   constexpr double kLog2e = 1.4426950408889634;
@@ -31,7 +30,7 @@ template <class T>
   constexpr double kLn2Low = 1.90821492927058770002e-10;
   constexpr double kShifter = 6755399441055744.0;  // 1.5·2^52: adding it rounds to an integer
   constexpr double kLowest = -708.3;
-  constexpr double kHighest = 709.7;
+  constexpr double kHighest = 709.0;
   const T zero{};
   const T floor = x < kLowest ? zero + kLowest : x;
   const T clamped = floor > kHighest ? zero + kHighest : floor;
