@@ -19,7 +19,8 @@ constexpr std::size_t kMaxNodes = ExerciseBoundary::kMaxNodes;
 constexpr std::size_t kExtraIterations = 4;
 
 std::size_t nodes_for(const AmericanPut& put, const FixedPointSettings& settings) {
-  return put.off_strike() ? settings.collocation_nodes_off_strike : settings.collocation_nodes;
+  return put.collocation(put.off_strike() ? settings.collocation_nodes_off_strike
+                                          : settings.collocation_nodes);
 }
 
 // √(τ_j/T) = x_j^(k/2) at the nodes x_j = (1 + z_j)/2, j = 1..n (at index j − 1), for both
