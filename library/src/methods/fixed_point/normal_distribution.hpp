@@ -4,8 +4,8 @@
 // range the pricer uses.
 #pragma once
 
-#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 namespace vyr::fixed_point {
@@ -15,9 +15,19 @@ namespace vyr::fixed_point {
 using Lanes = double __attribute__((vector_size(32)));
 using LaneBits = std::uint64_t __attribute__((vector_size(32)));
 
-// The unsigned integer of the same width as T (double or Lanes).
+// The unsigned integer of the same width as T (double or Lanes), and the reinterpretation
+// between the two (memcpy, which compiles to nothing, rather than std::bit_cast, which the
+// undefined-behaviour sanitizer of GCC 12 misreads on vector types).
 template <class T>
 using BitsOf = std::conditional_t<std::is_same_v<T, double>, std::uint64_t, LaneBits>;
+
+template <class To, class From>
+[[gnu::always_inline]] inline To reinterpret_bits(From from) {
+  static_assert(sizeof(To) == sizeof(From));
+  To to;
+  std::memcpy(&to, &from, sizeof to);
+  return to;
+}
 
 inline constexpr double kInvSqrt2Pi = 0.3989422804014327;  // 1/√(2π)
 
@@ -52,8 +62,8 @@ template <class T>
   p = p * f + 0.99999999999999999847;
   p = p * f + 0.99999999999999999693;
   // 2^k from its bit pattern: the exponent field is k + 1023.
-  const BitsOf<T> bits = (std::bit_cast<BitsOf<T>>(shifted) + 1023) << 52;
-  const T result = p * std::bit_cast<T>(bits);
+  const BitsOf<T> bits = (reinterpret_bits<BitsOf<T>>(shifted) + 1023) << 52;
+  const T result = p * reinterpret_bits<T>(bits);
   return x < kLowest ? zero : (x == x ? result : x);
 }
 
