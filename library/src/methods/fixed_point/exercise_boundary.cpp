@@ -18,6 +18,11 @@ constexpr std::size_t kMaxNodes = ExerciseBoundary::kMaxNodes;
 // Iterations the step tolerance may add to the configured ones.
 constexpr std::size_t kExtraIterations = 4;
 
+// How far G may fall from one node to the next, relative, before a Newton step is rejected: the
+// solution rises, but an iterate on the way to it, or one where the boundary has settled, may
+// dip a little.
+constexpr double kMonotoneSlack = 1e-2;
+
 std::size_t nodes_for(const AmericanPut& put, const FixedPointSettings& settings) {
   return put.collocation(put.off_strike() ? settings.collocation_nodes_off_strike
                                           : settings.collocation_nodes);
@@ -109,10 +114,30 @@ ExerciseBoundary::ExerciseBoundary(const AmericanPut& put, const FixedPointSetti
     if (!finite) {
       break;
     }
+    // The boundary falls with the time to maturity, so G rises from node to node. A step that
+    // breaks this has left the basin of the solution (which rounding at the shortest times of
+    // many nodes can cause); it is halved, and after three halvings the iterations stop.
+    NodeArray next;
+    bool accepted = false;
+    for (int halving = 0; halving < 4 && !accepted; ++halving) {
+      accepted = true;
+      for (std::size_t j = 0; j < n; ++j) {
+        const double candidate = g_[j] + step[j];
+        // G stays positive (B below X); a step through zero is cut to half the distance.
+        next[j] = candidate > 0.0 ? candidate : 0.5 * g_[j];
+        if (j > 0 && next[j] < next[j - 1] * (1.0 - kMonotoneSlack)) {
+          accepted = false;
+        }
+      }
+      for (std::size_t j = 0; j < n; ++j) {
+        step[j] *= 0.5;
+      }
+    }
+    if (!accepted) {
+      break;
+    }
     for (std::size_t j = 0; j < n; ++j) {
-      const double next = g_[j] + step[j];
-      // G stays positive (B below X); a step through zero is cut to half the distance.
-      g_[j] = next > 0.0 ? next : 0.5 * g_[j];
+      g_[j] = next[j];
     }
     for (std::size_t i = n; i < lanes_; ++i) {
       g_[i] = g_[n - 1];

@@ -85,14 +85,19 @@ VYR_VECTOR_CLONES void qd_plus_boundary(const AmericanPut& put, const double* ta
     const Lanes start = perpetual + spread * fast_exp(h < 0.0 ? h : Lanes{});
     for (std::size_t l = 0; l < kLaneCount; ++l) {
       x.g[l] = std::max(std::log(limit / start[l]), 1e-12);
-      // Near expiry the closed-form estimate is too close to the strike: there the boundary of
-      // a put with q < r approaches K like K·exp(−σ√(τ·ln(σ²/(8π(r − q)²τ)))), and the QD+
-      // root for q = r like K·exp(−σ√(1.6·τ·ln(1/(rτ)))).
-      const double argument =
-          q < r ? s2 / (8.0 * std::numbers::pi * (r - q) * (r - q) * t[l]) : 1.0 / (r * t[l]);
-      const double factor = q < r ? 1.0 : 1.6;
-      if (!put.off_strike() && argument > std::numbers::e) {
-        x.g[l] = std::max(x.g[l], sigma * std::sqrt(factor * t[l] * std::log(argument)));
+      // Near expiry the closed-form estimate is too close to the boundary's start: there the
+      // boundary of a put with q < r approaches K like K·exp(−σ√(τ·ln(σ²/(8π(r − q)²τ)))), the
+      // QD+ root for q = r like K·exp(−σ√(1.6·τ·ln(1/(rτ)))), and with q > r the boundary
+      // leaves K·r/q like X·exp(−0.64·σ√τ), where the estimate is about three times too far.
+      if (put.off_strike()) {
+        x.g[l] = std::min(x.g[l], 0.64 * sigma * std::sqrt(t[l]));
+      } else {
+        const double argument =
+            q < r ? s2 / (8.0 * std::numbers::pi * (r - q) * (r - q) * t[l]) : 1.0 / (r * t[l]);
+        const double factor = q < r ? 1.0 : 1.6;
+        if (argument > std::numbers::e) {
+          x.g[l] = std::max(x.g[l], sigma * std::sqrt(factor * t[l] * std::log(argument)));
+        }
       }
     }
     x.seed = x.g;
