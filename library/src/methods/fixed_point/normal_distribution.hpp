@@ -1,7 +1,7 @@
 // The exponential and the standard normal distribution as branch-free inline code, written once
-// for a double and for Lanes (four doubles in one vector register), so that the pricer's kernels
-// evaluate them four at a time. Both are accurate to a few units in the last place over the
-// range the pricer uses.
+// for a double and for vectors of two or four doubles (vector_lanes.hpp), so that the pricer's
+// kernels evaluate them several at a time. Both are accurate to a few units in the last place
+// over the range the pricer uses.
 #pragma once
 
 #include <cstdint>
@@ -10,16 +10,19 @@
 
 namespace vyr::fixed_point {
 
-// Four doubles operated on together (GCC and Clang vector extensions; on a target without
-// 256-bit registers the compiler splits every operation in two).
-using Lanes = double __attribute__((vector_size(32)));
-using LaneBits = std::uint64_t __attribute__((vector_size(32)));
+// Two and four doubles operated on together (GCC and Clang vector extensions): the widths of
+// SSE2 and NEON registers, and of AVX2.
+using Lanes2 = double __attribute__((vector_size(16)));
+using Lanes4 = double __attribute__((vector_size(32)));
 
-// The unsigned integer of the same width as T (double or Lanes), and the reinterpretation
-// between the two (memcpy, which compiles to nothing, rather than std::bit_cast, which the
-// undefined-behaviour sanitizer of GCC 12 misreads on vector types).
+// The unsigned integer of the same width as T (double, Lanes2 or Lanes4), and the
+// reinterpretation between the two (memcpy, which compiles to nothing, rather than
+// std::bit_cast, which the undefined-behaviour sanitizer of GCC 12 misreads on vector types).
 template <class T>
-using BitsOf = std::conditional_t<std::is_same_v<T, double>, std::uint64_t, LaneBits>;
+using BitsOf = std::conditional_t<
+    std::is_same_v<T, double>, std::uint64_t,
+    std::conditional_t<std::is_same_v<T, Lanes2>, std::uint64_t __attribute__((vector_size(16))),
+                       std::uint64_t __attribute__((vector_size(32)))>>;
 
 template <class To, class From>
 [[gnu::always_inline]] inline To reinterpret_bits(From from) {

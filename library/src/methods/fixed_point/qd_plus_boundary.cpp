@@ -7,7 +7,6 @@
 
 #include "methods/fixed_point/fixed_point_settings.hpp"
 #include "methods/fixed_point/normal_distribution.hpp"
-#include "methods/fixed_point/vector_clones.hpp"
 #include "methods/fixed_point/vector_lanes.hpp"
 
 namespace vyr::fixed_point {
@@ -22,10 +21,11 @@ constexpr double kTolerance = 1e-4;
 constexpr double kSmallestG = 1e-15;
 constexpr double kLargestG = 40.0;
 
-}  // namespace
-
-VYR_VECTOR_CLONES void qd_plus_boundary(const AmericanPut& put, const double* tau,
-                                        std::size_t count, double* log_distance) {
+// The roots, `Lanes` of them at a time.
+template <class Lanes>
+[[gnu::always_inline]] inline void qd_plus_lanes(const AmericanPut& put, const double* tau,
+                                                 std::size_t count, double* log_distance) {
+  constexpr std::size_t kLaneCount = kWidth<Lanes>;
   const double strike = put.strike;
   const double r = put.r;
   const double q = put.q;
@@ -48,7 +48,7 @@ VYR_VECTOR_CLONES void qd_plus_boundary(const AmericanPut& put, const double* ta
   for (std::size_t j = 0; j < lanes; ++j) {
     padded[j] = tau[std::min(j, count - 1)];
   }
-  // The constants of each root's equation, four roots to a Lanes.
+  // The constants of each root's equation, a Lanes of roots at a time.
   struct Root {
     Lanes inverse_tau, inverse_vol, vol, rate_discount, yield_discount, lambda, front, lambda_term,
         inverse_denominator, half_vol_rate, carry, discount_ratio;
@@ -60,7 +60,7 @@ VYR_VECTOR_CLONES void qd_plus_boundary(const AmericanPut& put, const double* ta
   const std::size_t quads = lanes / kLaneCount;
   for (std::size_t i = 0; i < quads; ++i) {
     Root& x = roots[i];
-    const Lanes t = load_lanes(padded.data() + i * kLaneCount);
+    const Lanes t = load_lanes<Lanes>(padded.data() + i * kLaneCount);
     const Lanes sqrt_tau = lane_sqrt(t);
     x.vol = sigma * sqrt_tau;
     x.inverse_vol = 1.0 / x.vol;
@@ -158,7 +158,7 @@ VYR_VECTOR_CLONES void qd_plus_boundary(const AmericanPut& put, const double* ta
       // |next − g|/g, tested against the tolerance without a division.
       const auto moved = lane_abs(next - g) >= kTolerance * g;
       x.g = next;
-      x.done = !(moved[0] | moved[1] | moved[2] | moved[3]);
+      x.done = !any_lane(moved);
       all_done = all_done && x.done;
     }
     if (all_done) {
@@ -174,6 +174,27 @@ VYR_VECTOR_CLONES void qd_plus_boundary(const AmericanPut& put, const double* ta
       const double g = roots[i].g[l];
       log_distance[first + l] = g > 0.0 && g < 0.5 * kLargestG ? g : roots[i].seed[l];
     }
+  }
+}
+
+VYR_WIDE_LANES void qd_plus_wide(const AmericanPut& put, const double* tau, std::size_t count,
+                                 double* log_distance) {
+  qd_plus_lanes<Lanes4>(put, tau, count, log_distance);
+}
+
+void qd_plus_narrow(const AmericanPut& put, const double* tau, std::size_t count,
+                    double* log_distance) {
+  qd_plus_lanes<Lanes2>(put, tau, count, log_distance);
+}
+
+}  // namespace
+
+void qd_plus_boundary(const AmericanPut& put, const double* tau, std::size_t count,
+                      double* log_distance) {
+  if (wide_lanes()) {
+    qd_plus_wide(put, tau, count, log_distance);
+  } else {
+    qd_plus_narrow(put, tau, count, log_distance);
   }
 }
 
