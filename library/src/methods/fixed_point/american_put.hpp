@@ -34,18 +34,28 @@ struct AmericanPut {
     return gamma * maturity > kSettledDecays ? kSettledDecays / gamma : maturity;
   }
 
-  // Quadrature counts for this option: at least `nodes`, more where the integrands develop thin
-  // layers. The boundary integrals must resolve the boundary's relaxation over a horizon of
-  // γ·H relaxation times, in an angle where its width shrinks like 1/√(γH); the premium
-  // integrand turns over where the drift overtakes the spot's distance to the boundary, across a
-  // width of about σ/(|r − q|·√T) of the maturity. Capped at the rules' capacity.
+  // Node counts for this option: at least `nodes`, more where the boundary or the integrands
+  // develop thin layers. Over a horizon of γ·H relaxation times the boundary does all its
+  // turning in the first 1/(γH) of the horizon, which the interpolation resolves with about
+  // (γH)^(1/4) times the nodes and the boundary integrals, in an angle where the layer's width
+  // shrinks like 1/√(γH), with √(γH) times the quadrature; the premium integrand turns over
+  // where the drift overtakes the spot's distance to the boundary, across a width of about
+  // σ/(|r − q|·√T) of the maturity. Capped at the capacities.
+  std::size_t collocation(std::size_t nodes) const {
+    return scaled(nodes, std::sqrt(std::sqrt(relaxations() / 4.0)), 48.0);
+  }
   std::size_t boundary_quadrature(std::size_t nodes) const {
-    const double drift = r - q - 0.5 * sigma * sigma;
-    const double gamma = r + drift * drift / (2.0 * sigma * sigma);
-    return scaled(nodes, std::sqrt(gamma * boundary_horizon() / 6.0));
+    return scaled(nodes, std::sqrt(relaxations() / 6.0), 128.0);
   }
   std::size_t premium_quadrature(std::size_t nodes) const {
-    return scaled(nodes, std::fabs(r - q) * std::sqrt(maturity) / (4.0 * sigma));
+    return scaled(nodes, std::fabs(r - q) * std::sqrt(maturity) / (4.0 * sigma), 128.0);
+  }
+
+  // γ·H: how many relaxation times of the boundary its horizon spans.
+  double relaxations() const {
+    const double drift = r - q - 0.5 * sigma * sigma;
+    const double gamma = r + drift * drift / (2.0 * sigma * sigma);
+    return gamma * boundary_horizon();
   }
 
   double perpetual_boundary() const {
@@ -57,11 +67,10 @@ struct AmericanPut {
   }
 
  private:
-  static std::size_t scaled(std::size_t nodes, double factor) {
-    constexpr double kCapacity = 128.0;
+  static std::size_t scaled(std::size_t nodes, double factor, double capacity) {
     const double wanted = std::ceil(static_cast<double>(nodes) * factor);
     return wanted > static_cast<double>(nodes)
-               ? static_cast<std::size_t>(std::min(wanted, kCapacity))
+               ? static_cast<std::size_t>(std::min(wanted, capacity))
                : nodes;
   }
 };

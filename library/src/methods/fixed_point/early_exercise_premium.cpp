@@ -5,7 +5,6 @@
 
 #include "methods/fixed_point/normal_distribution.hpp"
 #include "methods/fixed_point/time_integration.hpp"
-#include "methods/fixed_point/vector_clones.hpp"
 #include "methods/fixed_point/vector_lanes.hpp"
 
 namespace vyr::fixed_point {
@@ -21,8 +20,9 @@ struct Segment {
   double length;  // H, or T − H
 };
 
-// The quantities every premium sum needs at four nodes: with ℓ = ln(S/B(u)), s = T − u,
+// The quantities every premium sum needs at a Lanes of nodes: with ℓ = ln(S/B(u)), s = T − u,
 // w = σ√s, ρ = (ℓ/s + r − q)/σ² and f± = d±(s, S/B(u)) = w·(ρ ± ½).
+template <class Lanes>
 struct PremiumPoints {
   Lanes z;  // 2x − 1 with x = (u/H)^(1/k), where the boundary is interpolated
   Lanes g;  // G(u)
@@ -36,18 +36,18 @@ struct PremiumPoints {
 };
 
 // Without `kYield` (q = 0) the terms in e^{−qs} are left out.
-template <bool kYield = true>
-[[gnu::always_inline]] inline PremiumPoints premium_points(const ExerciseBoundary& boundary,
-                                                           const TimeIntegrationRule& rule,
-                                                           const Segment& segment, std::size_t k,
-                                                           double log_spot) {
+template <class Lanes, bool kYield = true>
+[[gnu::always_inline]] inline PremiumPoints<Lanes> premium_points(const ExerciseBoundary& boundary,
+                                                                  const TimeIntegrationRule& rule,
+                                                                  const Segment& segment,
+                                                                  std::size_t k, double log_spot) {
   const AmericanPut& put = boundary.put();
   const double sigma = put.sigma;
-  PremiumPoints x;
+  PremiumPoints<Lanes> x;
   if (segment.interpolated) {
     // Clenshaw's recurrence for H(z) at u = H·cos²θ, where x = (cosθ)^(2/k).
     const double* interpolation_cos = put.off_strike() ? rule.cos : rule.cos_power;
-    x.z = 2.0 * load_lanes(interpolation_cos + k) - 1.0;
+    x.z = 2.0 * load_lanes<Lanes>(interpolation_cos + k) - 1.0;
     x.g = lane_sqrt(
         lane_max(chebyshev_sum(boundary.coefficients(), boundary.degree(), x.z), Lanes{}));
   } else {
@@ -55,16 +55,17 @@ template <bool kYield = true>
     x.g = Lanes{} + boundary.settled_log_distance();
   }
   const Lanes ell = log_spot - (boundary.log_limit() - x.g);
-  const Lanes sin = load_lanes(rule.sin + k);
-  const Lanes cos = load_lanes(rule.cos + k);
-  const Lanes weight = load_lanes(rule.weight + k);
+  const Lanes sin = load_lanes<Lanes>(rule.sin + k);
+  const Lanes cos = load_lanes<Lanes>(rule.cos + k);
+  const Lanes weight = load_lanes<Lanes>(rule.weight + k);
   const Lanes sin_squared_part = segment.length * sin * sin;
   x.s = segment.offset + sin_squared_part;
   if (segment.offset == 0.0) {
     // s = L·sin²θ: the 1/s and 1/√s of the integrands come from the rule's tables.
     x.w = (sigma * std::sqrt(segment.length)) * sin;
-    x.rho = (ell * load_lanes(rule.inverse_sin_squared + k) / segment.length + (put.r - put.q)) /
-            (sigma * sigma);
+    x.rho =
+        (ell * load_lanes<Lanes>(rule.inverse_sin_squared + k) / segment.length + (put.r - put.q)) /
+        (sigma * sigma);
     x.a = (2.0 * std::sqrt(segment.length) / sigma) * cos * weight;
   } else {
     x.w = sigma * lane_sqrt(x.s);
@@ -101,10 +102,10 @@ std::size_t segments(const ExerciseBoundary& boundary, Segment* out) {
   return 2;
 }
 
-}  // namespace
-
-VYR_VECTOR_CLONES double early_exercise_premium(const ExerciseBoundary& boundary, double spot,
-                                                std::size_t quadrature_nodes) {
+template <class Lanes>
+[[gnu::always_inline]] inline double premium_lanes(const ExerciseBoundary& boundary, double spot,
+                                                   std::size_t quadrature_nodes) {
+  constexpr std::size_t kLaneCount = kWidth<Lanes>;
   const TimeIntegrationRule& rule = premium_rule(quadrature_nodes);
   const AmericanPut& put = boundary.put();
   const double log_spot = std::log(spot);
@@ -116,12 +117,12 @@ VYR_VECTOR_CLONES double early_exercise_premium(const ExerciseBoundary& boundary
   for (std::size_t i = 0; i < count; ++i) {
     if (put.q != 0.0) {
       for (std::size_t k = 0; k < rule.padded_size; k += kLaneCount) {
-        const PremiumPoints x = premium_points(boundary, rule, parts[i], k, log_spot);
+        const auto x = premium_points<Lanes>(boundary, rule, parts[i], k, log_spot);
         premium += x.b * (rk * x.cdf_minus - qs * x.cdf_plus);
       }
     } else {
       for (std::size_t k = 0; k < rule.padded_size; k += kLaneCount) {
-        const PremiumPoints x = premium_points<false>(boundary, rule, parts[i], k, log_spot);
+        const auto x = premium_points<Lanes, false>(boundary, rule, parts[i], k, log_spot);
         premium += x.b * (rk * x.cdf_minus);
       }
     }
@@ -129,8 +130,10 @@ VYR_VECTOR_CLONES double early_exercise_premium(const ExerciseBoundary& boundary
   return lane_sum(premium);
 }
 
-VYR_VECTOR_CLONES PremiumSensitivities early_exercise_premium_sensitivities(
+template <class Lanes>
+[[gnu::always_inline]] inline PremiumSensitivities sensitivities_lanes(
     const ExerciseBoundary& boundary, double spot, std::size_t quadrature_nodes) {
+  constexpr std::size_t kLaneCount = kWidth<Lanes>;
   const TimeIntegrationRule& rule = premium_rule(quadrature_nodes);
   const AmericanPut& put = boundary.put();
   const double log_spot = std::log(spot);
@@ -150,7 +153,7 @@ VYR_VECTOR_CLONES PremiumSensitivities early_exercise_premium_sensitivities(
   for (std::size_t i = 0; i < count; ++i) {
     const Segment& segment = parts[i];
     for (std::size_t k = 0; k < rule.padded_size; k += kLaneCount) {
-      const PremiumPoints x = premium_points(boundary, rule, segment, k, log_spot);
+      const auto x = premium_points<Lanes>(boundary, rule, segment, k, log_spot);
       // ∂f±/∂S = 1/(S·w), ∂φ(f)/∂S = −f·φ(f)/(S·w), and b/w = a.
       delta += x.a * (q * x.density_plus - rk / spot * x.density_minus) - q * x.b * x.cdf_plus;
       gamma += x.a * (q * x.density_plus / spot * (0.5 - x.rho) +
@@ -207,6 +210,40 @@ VYR_VECTOR_CLONES PremiumSensitivities early_exercise_premium_sensitivities(
   }
   out.nodes[n - 1] += lane_sum(d_settled);
   return out;
+}
+
+VYR_WIDE_LANES double premium_wide(const ExerciseBoundary& boundary, double spot,
+                                   std::size_t quadrature_nodes) {
+  return premium_lanes<Lanes4>(boundary, spot, quadrature_nodes);
+}
+
+double premium_narrow(const ExerciseBoundary& boundary, double spot, std::size_t quadrature_nodes) {
+  return premium_lanes<Lanes2>(boundary, spot, quadrature_nodes);
+}
+
+VYR_WIDE_LANES PremiumSensitivities sensitivities_wide(const ExerciseBoundary& boundary,
+                                                       double spot, std::size_t quadrature_nodes) {
+  return sensitivities_lanes<Lanes4>(boundary, spot, quadrature_nodes);
+}
+
+PremiumSensitivities sensitivities_narrow(const ExerciseBoundary& boundary, double spot,
+                                          std::size_t quadrature_nodes) {
+  return sensitivities_lanes<Lanes2>(boundary, spot, quadrature_nodes);
+}
+
+}  // namespace
+
+double early_exercise_premium(const ExerciseBoundary& boundary, double spot,
+                              std::size_t quadrature_nodes) {
+  return wide_lanes() ? premium_wide(boundary, spot, quadrature_nodes)
+                      : premium_narrow(boundary, spot, quadrature_nodes);
+}
+
+PremiumSensitivities early_exercise_premium_sensitivities(const ExerciseBoundary& boundary,
+                                                          double spot,
+                                                          std::size_t quadrature_nodes) {
+  return wide_lanes() ? sensitivities_wide(boundary, spot, quadrature_nodes)
+                      : sensitivities_narrow(boundary, spot, quadrature_nodes);
 }
 
 }  // namespace vyr::fixed_point

@@ -7,7 +7,6 @@
 #include "methods/fixed_point/normal_distribution.hpp"
 #include "methods/fixed_point/qd_plus_boundary.hpp"
 #include "methods/fixed_point/time_integration.hpp"
-#include "methods/fixed_point/vector_clones.hpp"
 #include "methods/fixed_point/vector_lanes.hpp"
 
 namespace vyr::fixed_point {
@@ -18,8 +17,14 @@ constexpr std::size_t kMaxNodes = ExerciseBoundary::kMaxNodes;
 // Iterations the step tolerance may add to the configured ones.
 constexpr std::size_t kExtraIterations = 4;
 
+// How far G may fall from one node to the next, relative, before a Newton step is rejected: the
+// solution rises, but an iterate on the way to it, or one where the boundary has settled, may
+// dip a little.
+constexpr double kMonotoneSlack = 1e-2;
+
 std::size_t nodes_for(const AmericanPut& put, const FixedPointSettings& settings) {
-  return put.off_strike() ? settings.collocation_nodes_off_strike : settings.collocation_nodes;
+  return put.collocation(put.off_strike() ? settings.collocation_nodes_off_strike
+                                          : settings.collocation_nodes);
 }
 
 // √(τ_j/T) = x_j^(k/2) at the nodes x_j = (1 + z_j)/2, j = 1..n (at index j − 1), for both
@@ -108,10 +113,30 @@ ExerciseBoundary::ExerciseBoundary(const AmericanPut& put, const FixedPointSetti
     if (!finite) {
       break;
     }
+    // The boundary falls with the time to maturity, so G rises from node to node. A step that
+    // breaks this has left the basin of the solution (which rounding at the shortest times of
+    // many nodes can cause); it is halved, and after three halvings the iterations stop.
+    NodeArray next;
+    bool accepted = false;
+    for (int halving = 0; halving < 4 && !accepted; ++halving) {
+      accepted = true;
+      for (std::size_t j = 0; j < n; ++j) {
+        const double candidate = g_[j] + step[j];
+        // G stays positive (B below X); a step through zero is cut to half the distance.
+        next[j] = candidate > 0.0 ? candidate : 0.5 * g_[j];
+        if (j > 0 && next[j] < next[j - 1] * (1.0 - kMonotoneSlack)) {
+          accepted = false;
+        }
+      }
+      for (std::size_t j = 0; j < n; ++j) {
+        step[j] *= 0.5;
+      }
+    }
+    if (!accepted) {
+      break;
+    }
     for (std::size_t j = 0; j < n; ++j) {
-      const double next = g_[j] + step[j];
-      // G stays positive (B below X); a step through zero is cut to half the distance.
-      g_[j] = next > 0.0 ? next : 0.5 * g_[j];
+      g_[j] = next[j];
     }
     for (std::size_t i = n; i < lanes_; ++i) {
       g_[i] = g_[n - 1];
@@ -152,14 +177,15 @@ namespace {
 struct EquationInputs {
   const AmericanPut* put;
   std::size_t degree;
-  std::size_t stride;  // lanes / 4
+  std::size_t stride;  // lanes / width of Lanes
   const double* coefficients;
   const TimeIntegrationRule* rule;
   const double* interpolation_cos;  // (cosθ_k)^(2/k)
   double log_moneyness_base;        // ln(X/K)
 };
 
-// Per group of four nodes: the node data and what the evaluation produces for it.
+// Per group of nodes (a Lanes of them): the node data and what the evaluation produces for it.
+template <class Lanes>
 struct NodeGroup {
   Lanes zscale, tau, sqrt_tau, g, rate_discount, yield_discount;
   // Out: N and D, the derivative of ln(N/D) in G_j through L = ln(B_j/K), ℓ and −ln B_j (the
@@ -168,7 +194,7 @@ struct NodeGroup {
   Lanes n_total, d_total, direct, d_sigma, d_r, d_q, d_log_limit;
 };
 
-// Four collocation nodes at a time (one Lanes). With ℓ = ln(B(τ)/B(u)) = G(u) − G(τ),
+// A Lanes of collocation nodes at a time. With ℓ = ln(B(τ)/B(u)) = G(u) − G(τ),
 // s = τ − u = τ·sin²θ, w = σ√s, ρ = (ℓ/s + r − q)/σ² and e± = d±(s, e^ℓ) = w·(ρ ± ½), the
 // integrals are
 //   N: Σ a·e^{−rs}φ(e₋),  D: Σ b·e^{−qs}Φ(e₊) + a·e^{−qs}φ(e₊)
@@ -176,8 +202,8 @@ struct NodeGroup {
 // yield (q = 0) the D integral does not enter the equations and is skipped. `basis` receives the
 // Jacobian rows in the Chebyshev basis, Σ_k (r·∂N_k/∂ℓ/N − q·∂D_k/∂ℓ/D)·T_c(z_k)/(2G(u_k)), row
 // c at c·stride.
-template <bool kYield, bool kParameters>
-[[gnu::always_inline]] inline void integrate_group(const EquationInputs& in, NodeGroup& x,
+template <class Lanes, bool kYield, bool kParameters>
+[[gnu::always_inline]] inline void integrate_group(const EquationInputs& in, NodeGroup<Lanes>& x,
                                                    Lanes* basis) {
   const AmericanPut& put = *in.put;
   const std::size_t n = in.degree;
@@ -306,7 +332,10 @@ template <bool kYield, bool kParameters>
 
 }  // namespace
 
-VYR_VECTOR_CLONES void ExerciseBoundary::evaluate(std::size_t quadrature_nodes, bool parameters) {
+template <class Lanes>
+[[gnu::always_inline]] inline void ExerciseBoundary::evaluate_lanes(std::size_t quadrature_nodes,
+                                                                    bool parameters) {
+  constexpr std::size_t kLaneCount = kWidth<Lanes>;
   const std::size_t n = degree_;
   const std::size_t lanes = lanes_;
   update_coefficients();
@@ -320,29 +349,30 @@ VYR_VECTOR_CLONES void ExerciseBoundary::evaluate(std::size_t quadrature_nodes, 
                           &rule,
                           put_.off_strike() ? rule.cos : rule.cos_power,
                           log_limit_ - log_strike};
-  // The Jacobian rows in the Chebyshev basis: nodes j..j+3 of row c at c·stride + j/4.
+  // The Jacobian rows in the Chebyshev basis: the Lanes of nodes from j of row c at
+  // c·stride + j/width.
   std::array<Lanes, (kMaxNodes + 1) * kMaxNodes / kLaneCount> basis;
   NodeArray direct;
   const double limit_over_strike = std::exp(log_limit_ - log_strike);
   for (std::size_t quad = 0; quad < lanes; quad += kLaneCount) {
-    NodeGroup x;
-    x.zscale = load_lanes(zscale_.data() + quad);
-    x.tau = load_lanes(tau_.data() + quad);
-    x.sqrt_tau = load_lanes(sqrt_tau_.data() + quad);
-    x.g = load_lanes(g_.data() + quad);
-    x.rate_discount = load_lanes(rate_discount_.data() + quad);
-    x.yield_discount = load_lanes(yield_discount_.data() + quad);
+    NodeGroup<Lanes> x;
+    x.zscale = load_lanes<Lanes>(zscale_.data() + quad);
+    x.tau = load_lanes<Lanes>(tau_.data() + quad);
+    x.sqrt_tau = load_lanes<Lanes>(sqrt_tau_.data() + quad);
+    x.g = load_lanes<Lanes>(g_.data() + quad);
+    x.rate_discount = load_lanes<Lanes>(rate_discount_.data() + quad);
+    x.yield_discount = load_lanes<Lanes>(yield_discount_.data() + quad);
     Lanes* rows = basis.data() + quad / kLaneCount;
     if (parameters) {
-      integrate_group<true, true>(in, x, rows);
+      integrate_group<Lanes, true, true>(in, x, rows);
       store_lanes(parameter_derivatives_[0].data() + quad, x.d_sigma);
       store_lanes(parameter_derivatives_[1].data() + quad, x.d_r);
       store_lanes(parameter_derivatives_[2].data() + quad, x.d_q);
       store_lanes(parameter_derivatives_[3].data() + quad, x.d_log_limit);
     } else if (put_.q != 0.0) {
-      integrate_group<true, false>(in, x, rows);
+      integrate_group<Lanes, true, false>(in, x, rows);
     } else {
-      integrate_group<false, false>(in, x, rows);
+      integrate_group<Lanes, false, false>(in, x, rows);
     }
     store_lanes(direct.data() + quad, x.direct);
     // The equations K·N_j/(B_j·D_j) = 1, as F_j = 1 − (B_j/K)·D_j/N_j with B_j = X·e^{−G_j}:
@@ -370,6 +400,22 @@ VYR_VECTOR_CLONES void ExerciseBoundary::evaluate(std::size_t quadrature_nodes, 
     }
     out[m - 1] += direct[m - 1];
   }
+}
+
+void ExerciseBoundary::evaluate(std::size_t quadrature_nodes, bool parameters) {
+  if (wide_lanes()) {
+    evaluate_wide(quadrature_nodes, parameters);
+  } else {
+    evaluate_narrow(quadrature_nodes, parameters);
+  }
+}
+
+VYR_WIDE_LANES void ExerciseBoundary::evaluate_wide(std::size_t quadrature_nodes, bool parameters) {
+  evaluate_lanes<Lanes4>(quadrature_nodes, parameters);
+}
+
+void ExerciseBoundary::evaluate_narrow(std::size_t quadrature_nodes, bool parameters) {
+  evaluate_lanes<Lanes2>(quadrature_nodes, parameters);
 }
 
 ExerciseBoundary::EquationSensitivities ExerciseBoundary::adjoint(double* g) const {

@@ -62,6 +62,11 @@ class ExerciseBoundary {
   // ln(K·N_j/(B_j·D_j)); the residual is 1 − B_j·D_j/(K·N_j), which has the same root and, there,
   // the same derivatives.
   void evaluate(std::size_t quadrature_nodes, bool parameters);
+  // The same, four nodes at a time with AVX2, or two at a time.
+  void evaluate_wide(std::size_t quadrature_nodes, bool parameters);
+  void evaluate_narrow(std::size_t quadrature_nodes, bool parameters);
+  template <class Lanes>
+  [[gnu::always_inline]] inline void evaluate_lanes(std::size_t quadrature_nodes, bool parameters);
   void update_coefficients();
 
   AmericanPut put_;

@@ -4,12 +4,11 @@
 #include <cmath>
 #include <utility>
 
-#include "methods/fixed_point/vector_clones.hpp"
 #include "methods/fixed_point/vector_lanes.hpp"
 
 namespace vyr::fixed_point {
 
-VYR_VECTOR_CLONES bool LinearSystem::factorise(const double* a, std::size_t n) {
+bool LinearSystem::factorise(const double* a, std::size_t n) {
   n_ = n;
   stride_ = whole_lanes(n);
   const std::size_t stride = stride_;
@@ -40,14 +39,15 @@ VYR_VECTOR_CLONES bool LinearSystem::factorise(const double* a, std::size_t n) {
     const double inverse = 1.0 / p;
     inverse_diagonal_[c] = inverse;
     // Columns before c are zero in row c, so whole blocks of four can be updated.
-    const std::size_t first = c / kLaneCount * kLaneCount;
+    const std::size_t first = c / kLanePadding * kLanePadding;
     const double* pivot_row = upper_.data() + c * stride;
     for (std::size_t i = c + 1; i < n; ++i) {
       double* row = upper_.data() + i * stride;
       const double f = row[c] * inverse;
       lower_[i * stride + c] = f;
-      for (std::size_t k = first; k < stride; k += kLaneCount) {
-        store_lanes(row + k, load_lanes(row + k) - f * load_lanes(pivot_row + k));
+#pragma omp simd
+      for (std::size_t k = first; k < stride; ++k) {
+        row[k] -= f * pivot_row[k];
       }
       row[c] = 0.0;
     }

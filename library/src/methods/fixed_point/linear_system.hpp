@@ -22,8 +22,8 @@ class LinearSystem {
 
  private:
   // P·A = L·U. Rows are stored `stride_` apart (n rounded up to a multiple of 4, the extra
-  // columns zero), so that row operations run four columns at a time: U with zeros below the
-  // diagonal, the multipliers of L (unit diagonal) apart.
+  // columns zero), so that row operations run on whole vectors: U with zeros below the diagonal,
+  // the multipliers of L (unit diagonal) apart.
   std::size_t n_ = 0;
   std::size_t stride_ = 0;
   std::array<double, kMaxSize * kMaxSize> upper_;

@@ -1,29 +1,41 @@
 // The exponential and the standard normal distribution as branch-free inline code, written once
-// for a double and for Lanes (four doubles in one vector register), so that the pricer's kernels
-// evaluate them four at a time. Both are accurate to a few units in the last place over the
-// range the pricer uses.
+// for a double and for vectors of two or four doubles (vector_lanes.hpp), so that the pricer's
+// kernels evaluate them several at a time. Both are accurate to a few units in the last place
+// over the range the pricer uses.
 #pragma once
 
-#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 namespace vyr::fixed_point {
 
-// Four doubles operated on together (GCC and Clang vector extensions; on a target without
-// 256-bit registers the compiler splits every operation in two).
-using Lanes = double __attribute__((vector_size(32)));
-using LaneBits = std::uint64_t __attribute__((vector_size(32)));
+// Two and four doubles operated on together (GCC and Clang vector extensions): the widths of
+// SSE2 and NEON registers, and of AVX2.
+using Lanes2 = double __attribute__((vector_size(16)));
+using Lanes4 = double __attribute__((vector_size(32)));
 
-// The unsigned integer of the same width as T (double or Lanes).
+// The unsigned integer of the same width as T (double, Lanes2 or Lanes4), and the
+// reinterpretation between the two (memcpy, which compiles to nothing, rather than
+// std::bit_cast, which the undefined-behaviour sanitizer of GCC 12 misreads on vector types).
 template <class T>
-using BitsOf = std::conditional_t<std::is_same_v<T, double>, std::uint64_t, LaneBits>;
+using BitsOf = std::conditional_t<
+    std::is_same_v<T, double>, std::uint64_t,
+    std::conditional_t<std::is_same_v<T, Lanes2>, std::uint64_t __attribute__((vector_size(16))),
+                       std::uint64_t __attribute__((vector_size(32)))>>;
+
+template <class To, class From>
+[[gnu::always_inline]] inline To reinterpret_bits(From from) {
+  static_assert(sizeof(To) == sizeof(From));
+  To to;
+  std::memcpy(&to, &from, sizeof to);
+  return to;
+}
 
 inline constexpr double kInvSqrt2Pi = 0.3989422804014327;  // 1/√(2π)
 
 // e^x. Arguments below −708.3 (results below the smallest normal double) give 0, arguments above
-// 709.7 a finite huge value instead of infinity; the pricer never asks for either end. NaN gives
-// NaN.
+// 709 the finite e^709 instead of e^x; the pricer never asks for either end. NaN gives NaN.
 template <class T>
 [[gnu::always_inline]] inline T fast_exp(T x) {
   constexpr double kLog2e = 1.4426950408889634;
@@ -31,7 +43,7 @@ template <class T>
   constexpr double kLn2Low = 1.90821492927058770002e-10;
   constexpr double kShifter = 6755399441055744.0;  // 1.5·2^52: adding it rounds to an integer
   constexpr double kLowest = -708.3;
-  constexpr double kHighest = 709.7;
+  constexpr double kHighest = 709.0;
   const T zero{};
   const T floor = x < kLowest ? zero + kLowest : x;
   const T clamped = floor > kHighest ? zero + kHighest : floor;
@@ -53,8 +65,8 @@ template <class T>
   p = p * f + 0.99999999999999999847;
   p = p * f + 0.99999999999999999693;
   // 2^k from its bit pattern: the exponent field is k + 1023.
-  const BitsOf<T> bits = (std::bit_cast<BitsOf<T>>(shifted) + 1023) << 52;
-  const T result = p * std::bit_cast<T>(bits);
+  const BitsOf<T> bits = (reinterpret_bits<BitsOf<T>>(shifted) + 1023) << 52;
+  const T result = p * reinterpret_bits<T>(bits);
   return x < kLowest ? zero : (x == x ? result : x);
 }
 

@@ -7,7 +7,6 @@
 
 #include "methods/fixed_point/fixed_point_settings.hpp"
 #include "methods/fixed_point/normal_distribution.hpp"
-#include "methods/fixed_point/vector_clones.hpp"
 #include "methods/fixed_point/vector_lanes.hpp"
 
 namespace vyr::fixed_point {
@@ -22,10 +21,11 @@ constexpr double kTolerance = 1e-4;
 constexpr double kSmallestG = 1e-15;
 constexpr double kLargestG = 40.0;
 
-}  // namespace
-
-VYR_VECTOR_CLONES void qd_plus_boundary(const AmericanPut& put, const double* tau,
-                                        std::size_t count, double* log_distance) {
+// The roots, `Lanes` of them at a time.
+template <class Lanes>
+[[gnu::always_inline]] inline void qd_plus_lanes(const AmericanPut& put, const double* tau,
+                                                 std::size_t count, double* log_distance) {
+  constexpr std::size_t kLaneCount = kWidth<Lanes>;
   const double strike = put.strike;
   const double r = put.r;
   const double q = put.q;
@@ -48,7 +48,7 @@ VYR_VECTOR_CLONES void qd_plus_boundary(const AmericanPut& put, const double* ta
   for (std::size_t j = 0; j < lanes; ++j) {
     padded[j] = tau[std::min(j, count - 1)];
   }
-  // The constants of each root's equation, four roots to a Lanes.
+  // The constants of each root's equation, a Lanes of roots at a time.
   struct Root {
     Lanes inverse_tau, inverse_vol, vol, rate_discount, yield_discount, lambda, front, lambda_term,
         inverse_denominator, half_vol_rate, carry, discount_ratio;
@@ -60,7 +60,7 @@ VYR_VECTOR_CLONES void qd_plus_boundary(const AmericanPut& put, const double* ta
   const std::size_t quads = lanes / kLaneCount;
   for (std::size_t i = 0; i < quads; ++i) {
     Root& x = roots[i];
-    const Lanes t = load_lanes(padded.data() + i * kLaneCount);
+    const Lanes t = load_lanes<Lanes>(padded.data() + i * kLaneCount);
     const Lanes sqrt_tau = lane_sqrt(t);
     x.vol = sigma * sqrt_tau;
     x.inverse_vol = 1.0 / x.vol;
@@ -85,14 +85,19 @@ VYR_VECTOR_CLONES void qd_plus_boundary(const AmericanPut& put, const double* ta
     const Lanes start = perpetual + spread * fast_exp(h < 0.0 ? h : Lanes{});
     for (std::size_t l = 0; l < kLaneCount; ++l) {
       x.g[l] = std::max(std::log(limit / start[l]), 1e-12);
-      // Near expiry the closed-form estimate is too close to the strike: there the boundary of
-      // a put with q < r approaches K like K·exp(−σ√(τ·ln(σ²/(8π(r − q)²τ)))), and the QD+
-      // root for q = r like K·exp(−σ√(1.6·τ·ln(1/(rτ)))).
-      const double argument =
-          q < r ? s2 / (8.0 * std::numbers::pi * (r - q) * (r - q) * t[l]) : 1.0 / (r * t[l]);
-      const double factor = q < r ? 1.0 : 1.6;
-      if (!put.off_strike() && argument > std::numbers::e) {
-        x.g[l] = std::max(x.g[l], sigma * std::sqrt(factor * t[l] * std::log(argument)));
+      // Near expiry the closed-form estimate is too close to the boundary's start: there the
+      // boundary of a put with q < r approaches K like K·exp(−σ√(τ·ln(σ²/(8π(r − q)²τ)))), the
+      // QD+ root for q = r like K·exp(−σ√(1.6·τ·ln(1/(rτ)))), and with q > r the boundary
+      // leaves K·r/q like X·exp(−0.64·σ√τ), where the estimate is about three times too far.
+      if (put.off_strike()) {
+        x.g[l] = std::min(x.g[l], 0.64 * sigma * std::sqrt(t[l]));
+      } else {
+        const double argument =
+            q < r ? s2 / (8.0 * std::numbers::pi * (r - q) * (r - q) * t[l]) : 1.0 / (r * t[l]);
+        const double factor = q < r ? 1.0 : 1.6;
+        if (argument > std::numbers::e) {
+          x.g[l] = std::max(x.g[l], sigma * std::sqrt(factor * t[l] * std::log(argument)));
+        }
       }
     }
     x.seed = x.g;
@@ -153,7 +158,7 @@ VYR_VECTOR_CLONES void qd_plus_boundary(const AmericanPut& put, const double* ta
       // |next − g|/g, tested against the tolerance without a division.
       const auto moved = lane_abs(next - g) >= kTolerance * g;
       x.g = next;
-      x.done = !(moved[0] | moved[1] | moved[2] | moved[3]);
+      x.done = !any_lane(moved);
       all_done = all_done && x.done;
     }
     if (all_done) {
@@ -169,6 +174,27 @@ VYR_VECTOR_CLONES void qd_plus_boundary(const AmericanPut& put, const double* ta
       const double g = roots[i].g[l];
       log_distance[first + l] = g > 0.0 && g < 0.5 * kLargestG ? g : roots[i].seed[l];
     }
+  }
+}
+
+VYR_WIDE_LANES void qd_plus_wide(const AmericanPut& put, const double* tau, std::size_t count,
+                                 double* log_distance) {
+  qd_plus_lanes<Lanes4>(put, tau, count, log_distance);
+}
+
+void qd_plus_narrow(const AmericanPut& put, const double* tau, std::size_t count,
+                    double* log_distance) {
+  qd_plus_lanes<Lanes2>(put, tau, count, log_distance);
+}
+
+}  // namespace
+
+void qd_plus_boundary(const AmericanPut& put, const double* tau, std::size_t count,
+                      double* log_distance) {
+  if (wide_lanes()) {
+    qd_plus_wide(put, tau, count, log_distance);
+  } else {
+    qd_plus_narrow(put, tau, count, log_distance);
   }
 }
 
