@@ -33,6 +33,19 @@ from run_info import Report, jsonable, machine
 TRUTH = "QuantLib QdFp high precision"
 
 
+# Settings of the fixed-point method beside its defaults: a cheaper one, a finer one, and the
+# high-accuracy preset of the core (FixedPointSettings::high_accuracy()).
+FIXED_POINT_FAST = {"collocation_nodes": 5, "collocation_nodes_off_strike": 8, "iterations": 1,
+                    "boundary_quadrature_nodes": 6, "premium_quadrature_nodes": 12}
+FIXED_POINT_FINE = {"collocation_nodes": 12, "collocation_nodes_off_strike": 20, "iterations": 3,
+                    "boundary_quadrature_nodes": 16, "premium_quadrature_nodes": 48,
+                    "step_tolerance": 1e-4}
+FIXED_POINT_HIGH_ACCURACY = {"collocation_nodes": 24, "collocation_nodes_off_strike": 32,
+                             "iterations": 3, "first_iteration_quadrature_nodes": 8,
+                             "boundary_quadrature_nodes": 32, "premium_quadrature_nodes": 96,
+                             "step_tolerance": 1e-5}
+
+
 def method_list():
     """The rows, in print order. A further method is one more entry; None entries (a method the
     module does not have) are dropped."""
@@ -42,6 +55,9 @@ def method_list():
         methods.vyr_grid(401, 200),
         methods.vyr_grid(801, 800),
         methods.vyr_fixed_point("vyr fixed point"),  # its default settings
+        methods.vyr_fixed_point("vyr fixed point, fast", **FIXED_POINT_FAST),
+        methods.vyr_fixed_point("vyr fixed point, fine", **FIXED_POINT_FINE),
+        methods.vyr_fixed_point("vyr fixed point, high accuracy", **FIXED_POINT_HIGH_ACCURACY),
         methods.quantlib_grid(100, 100),
         methods.quantlib_fixed_point("fast"),
         methods.quantlib_fixed_point("accurate"),
@@ -189,7 +205,7 @@ def plot(path, results):
             axes.plot([p[0] for p in points], [p[1] for p in points], "-", marker=marker,
                       label=name)
             for x, y, label in points:
-                axes.annotate(label.replace(name, "").strip() or label, (x, y), fontsize=7,
+                axes.annotate(label.replace(name, "").strip(" ,") or label, (x, y), fontsize=7,
                               textcoords="offset points", xytext=(4, 4))
         for label, r in members:
             if r["rmse"] == 0:  # the truth itself: its time only
