@@ -92,6 +92,19 @@ def test_early_exercise_premium(tmp_path):
     assert_png(output)
 
 
+def test_american_methods(tmp_path):
+    lines = run_example("american_methods.py", "--repeats", 1, cwd=tmp_path).splitlines()
+    timing = lines.index("median time per price:")
+    # The prices as documented; the times vary.
+    assert lines[:timing + 1] == documented_output("american_methods.py")[:timing + 1]
+    assert len(lines) == timing + 6
+    rows = [numbers(line) for line in lines if re.match(r"\s+\d+\.0 ", line)]
+    assert len(rows) == 9
+    for strike, closed, coarse, fine, fixed, reference, fixed_error, fine_error, premium in rows:
+        assert abs(fixed - reference) < 1e-6 and abs(fine - reference) < 5e-4
+        assert premium > 0 and reference > max(strike - 100.0, 0.0)
+
+
 def test_parallel_book(tmp_path):
     output = run_example(
         "parallel_book.py",
