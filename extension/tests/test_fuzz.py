@@ -334,19 +334,30 @@ frames = st.builds(vyr.OptionMarketFrame, numbers, rate_curves, vol_surfaces,
                    st.none() | dividend_schedules, st.none() | rate_curves)
 
 
+# Settings of the fixed-point method within their ranges, some left at their defaults.
+fixed_point_settings = st.fixed_dictionaries({}, optional={
+    "collocation_nodes": st.integers(2, 12), "collocation_nodes_off_strike": st.integers(2, 12),
+    "iterations": st.integers(0, 4), "step_tolerance": st.floats(0.0, 0.1),
+    "first_iteration_quadrature_nodes": st.integers(1, 8),
+    "boundary_quadrature_nodes": st.integers(1, 16),
+    "premium_quadrature_nodes": st.integers(1, 32)})
+
+
 @st.composite
 def policies(draw):
     policy = vyr.InstrumentPolicy()
     for step in draw(st.lists(st.sampled_from(["american", "european", "put", "call"]),
                               max_size=3)):
         getattr(policy, step)()
-    method = draw(st.sampled_from(["none", "analytic", "fdm", "fdm-config"]))
+    method = draw(st.sampled_from(["none", "analytic", "fdm", "fdm-config", "fixed-point"]))
     if method == "analytic":
         policy.analytic()
     elif method == "fdm":
         policy.fdm()
     elif method == "fdm-config":
         policy.fdm(draw(fdm_configs))
+    elif method == "fixed-point":
+        policy.fixed_point(**draw(fixed_point_settings))
     return policy
 
 
@@ -484,6 +495,12 @@ PLAUSIBLE = {
     "option_types": option_types | st.lists(option_types, max_size=3),
     "exercise_styles": styles | st.lists(styles, max_size=3).map(tuple),
     "market": frames, "errors": st.sampled_from(["nan", "raise"]),
+    # The fixed-point method's settings: in range, out of range, or of the wrong type.
+    **{name: st.none() | st.sampled_from(EDGE_INTS) | st.integers(0, 60) | numbers
+       for name in ("collocation_nodes", "collocation_nodes_off_strike", "iterations",
+                    "first_iteration_quadrature_nodes", "boundary_quadrature_nodes",
+                    "premium_quadrature_nodes")},
+    "step_tolerance": st.none() | numbers,
 }
 
 
@@ -534,6 +551,7 @@ SELF_RETURNING = {
     (vyr.InstrumentPolicy, "american"), (vyr.InstrumentPolicy, "european"),
     (vyr.InstrumentPolicy, "put"), (vyr.InstrumentPolicy, "call"),
     (vyr.InstrumentPolicy, "analytic"), (vyr.InstrumentPolicy, "fdm"),
+    (vyr.InstrumentPolicy, "fixed_point"),
 }
 
 
@@ -591,6 +609,7 @@ def test_catalogue_covers_every_class_and_member():
                      "ValuationBuilder.compute", "Greeks.vega (get)", "Tenor.advance",
                      "PeriodCalculator.year_fraction", "TransformConfig.sinh", "FdmConfig()",
                      "DividendSchedule()", "Config.add_policy", "InstrumentPolicy.fdm",
+                     "InstrumentPolicy.fixed_point",
                      "VanillaOption.years_to_expiry", "Frequency.value (get)",
                      "VanillaOption.value_many", "VanillaOption.implied_vol_many"]:
         assert expected in names

@@ -160,6 +160,9 @@ def set_frame_fields(n):
 
 # (name, operation, exception it raises or None). Each operation reads its arguments from NS.
 SUCCEEDING = [
+    ("fixed-point policy and valuation", lambda n: n.put.valuation().market(
+        n.interpolated_frame).at(n.valuation).config(vyr.Config().add_policy(
+            vyr.InstrumentPolicy().fixed_point(iterations=3))).compute()),
     ("interpolated rate curve priced", lambda n: n.call.valuation().market(
         n.interpolated_frame).at(n.valuation).compute()),
     ("Compounding factories", lambda n: (vyr.Compounding.simple(), vyr.Compounding.continuous(),
@@ -274,6 +277,11 @@ FAILING = [
      .price(-n.t).calculate(), ValueError),
     ("discount factor not implemented", lambda n: n.stc_rate.discount_factor(n.t),
      PanicException),
+    ("fixed-point setting out of range", lambda n: vyr.InstrumentPolicy().fixed_point(
+        iterations=1000), ValueError),
+    ("fixed-point method refusing a dividend", lambda n: n.put.valuation().market(n.frame)
+     .at(n.valuation).config(vyr.Config().add_policy(vyr.InstrumentPolicy().fixed_point()))
+     .compute(), ValueError),
     ("negative months advanced", lambda n: vyr.Tenor.months(-1).advance(n.day), PanicException),
     ("solver never ran", lambda n: n.expired.valuation().market(n.frame).at(n.valuation)
      .compute(), PanicException),
