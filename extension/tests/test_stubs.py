@@ -333,6 +333,7 @@ def calls():
         "InstrumentPolicy.call": policy.call,
         "InstrumentPolicy.analytic": policy.analytic,
         "InstrumentPolicy.fdm": policy.fdm,
+        "InstrumentPolicy.fixed_point": policy.fixed_point,
         "Config.add_policy": lambda: vyr.Config().add_policy(policy),
         "OptionResult.__repr__": lambda: repr(result),
         "ValuationBuilder.market": lambda: call.valuation().market(frame),
