@@ -144,9 +144,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Option{kPut, 100, 100, 1.0, 0.25, 0.0, -0.03},   // r = 0, q < 0
                       Option{kPut, 100, 100, 1.0, 0.25, 0.05, -0.05},  // q < 0 < r
                       Option{kCall, 100, 100, 1.0, 0.3, 0.02, 0.06},
-                      Option{kCall, 120, 100, 3.0, 0.25, 0.06, 0.04},  // r > q: starts above K
-                      Option{kCall, 100, 100, 1.0, 0.25, -0.02, 0.0}),
-    case_name);  // q = 0 > r
+                      Option{kCall, 120, 100, 3.0, 0.25, 0.06, 0.04},   // r > q: starts above K
+                      Option{kCall, 100, 100, 1.0, 0.25, -0.02, 0.0}),  // q = 0 > r
+    case_name);
 
 TEST(FixedPointPricer, AgreesWithTheGridEngineAsItIsRefined) {
   for (const Option o : {Option{kPut, 100, 100, 1.0, 0.2, 0.05, 0.0},
