@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,16 @@ struct Option {
   double r;
   double q;
 };
+
+// For gtest's messages and the names of parametrised cases.
+void PrintTo(const Option& o, std::ostream* os) {
+  *os << (o.type == kPut ? "put" : "call") << " S=" << o.spot << " K=" << o.strike
+      << " T=" << o.maturity << " sigma=" << o.sigma << " r=" << o.r << " q=" << o.q;
+}
+
+std::string case_name(const ::testing::TestParamInfo<Option>& info) {
+  return (info.param.type == kPut ? "Put" : "Call") + std::to_string(info.index);
+}
 
 const FixedPointSettings kDefault{};
 const FixedPointSettings kFine = FixedPointSettings::high_accuracy();
@@ -134,8 +145,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Option{kPut, 100, 100, 1.0, 0.25, 0.0, -0.03},   // r = 0, q < 0
                       Option{kPut, 100, 100, 1.0, 0.25, 0.05, -0.05},  // q < 0 < r
                       Option{kCall, 100, 100, 1.0, 0.3, 0.02, 0.06},
-                      Option{kCall, 120, 100, 3.0, 0.25, 0.06, 0.04},    // r > q: starts above K
-                      Option{kCall, 100, 100, 1.0, 0.25, -0.02, 0.0}));  // q = 0 > r
+                      Option{kCall, 120, 100, 3.0, 0.25, 0.06, 0.04},   // r > q: starts above K
+                      Option{kCall, 100, 100, 1.0, 0.25, -0.02, 0.0}),  // q = 0 > r
+    case_name);
 
 TEST(FixedPointPricer, AgreesWithTheGridEngineAsItIsRefined) {
   for (const Option o : {Option{kPut, 100, 100, 1.0, 0.2, 0.05, 0.0},
@@ -282,7 +294,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Option{kPut, 100, 100, 1.0, 0.25, 0.01, -0.03},
                       Option{kCall, 110, 100, 1.0, 0.3, 0.03, 0.07},
                       Option{kCall, 95, 100, 3.0, 0.2, 0.08, 0.04},  // the boundary starts off K
-                      Option{kCall, 100, 100, 0.5, 0.35, -0.01, 0.02}));
+                      Option{kCall, 100, 100, 0.5, 0.35, -0.01, 0.02}),
+    case_name);
 
 TEST(FixedPointPricer, PriceOnlyHasTheBitsOfThePriceWithGreeks) {
   for (const OptionType type : {kPut, kCall}) {
@@ -443,7 +456,8 @@ INSTANTIATE_TEST_SUITE_P(Regimes, Extremes,
                                            Option{kPut, 100, 100, 30.0, 0.25, 0.05, 0.0},
                                            Option{kPut, 100, 100, 30.0, 0.2, 0.05, 0.03},
                                            Option{kCall, 100, 100, 30.0, 0.3, 0.02, 0.04},
-                                           Option{kPut, 100, 100, 30.0, 0.1, 0.1, 0.0}));
+                                           Option{kPut, 100, 100, 30.0, 0.1, 0.1, 0.0}),
+                         case_name);
 
 TEST(FixedPointPricer, RejectsInputsOutsideTheModel) {
   const Option good{kPut, 100, 100, 1.0, 0.2, 0.05, 0.0};

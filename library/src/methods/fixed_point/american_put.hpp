@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "methods/fixed_point/fixed_point_settings.hpp"
+
 namespace vyr::fixed_point {
 
 struct AmericanPut {
@@ -42,13 +44,15 @@ struct AmericanPut {
   // where the drift overtakes the spot's distance to the boundary, across a width of about
   // σ/(|r − q|·√T) of the maturity. Capped at the capacities.
   std::size_t collocation(std::size_t nodes) const {
-    return scaled(nodes, std::sqrt(std::sqrt(relaxations() / 4.0)), 48.0);
+    return scaled(nodes, std::sqrt(std::sqrt(relaxations() / 4.0)),
+                  FixedPointSettings::kMaxCollocationNodes);
   }
   std::size_t boundary_quadrature(std::size_t nodes) const {
-    return scaled(nodes, std::sqrt(relaxations() / 6.0), 128.0);
+    return scaled(nodes, std::sqrt(relaxations() / 6.0), FixedPointSettings::kMaxQuadratureNodes);
   }
   std::size_t premium_quadrature(std::size_t nodes) const {
-    return scaled(nodes, std::fabs(r - q) * std::sqrt(maturity) / (4.0 * sigma), 128.0);
+    return scaled(nodes, std::fabs(r - q) * std::sqrt(maturity) / (4.0 * sigma),
+                  FixedPointSettings::kMaxQuadratureNodes);
   }
 
   // γ·H: how many relaxation times of the boundary its horizon spans.
@@ -67,11 +71,12 @@ struct AmericanPut {
   }
 
  private:
-  static std::size_t scaled(std::size_t nodes, double factor, double capacity) {
+  static std::size_t scaled(std::size_t nodes, double factor, std::size_t capacity) {
     const double wanted = std::ceil(static_cast<double>(nodes) * factor);
-    return wanted > static_cast<double>(nodes)
-               ? static_cast<std::size_t>(std::min(wanted, capacity))
-               : nodes;
+    if (!(wanted > static_cast<double>(nodes))) {
+      return nodes;
+    }
+    return wanted < static_cast<double>(capacity) ? static_cast<std::size_t>(wanted) : capacity;
   }
 };
 
