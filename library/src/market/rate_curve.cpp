@@ -97,30 +97,25 @@ double RateCurve::continuous_rate(double t) const {
   return -std::log(discount_factor(t)) / t;
 }
 
-DayCountConvention RateCurve::day_count() const {
+const InterestRate& RateCurve::defining_rate() const {
   return std::visit(
-      [](const auto& curve) -> DayCountConvention {
+      [](const auto& curve) -> const InterestRate& {
         using Kind = std::decay_t<decltype(curve)>;
         if constexpr (std::is_same_v<Kind, Interpolated>) {
-          return curve.rates.front().dcc;
+          return curve.rates.front();
         } else {
-          return curve.rate.dcc;
+          return curve.rate;
         }
       },
       kind_);
 }
 
+DayCountConvention RateCurve::day_count() const {
+  return defining_rate().dcc;
+}
+
 Compounding RateCurve::compounding() const {
-  return std::visit(
-      [](const auto& curve) -> Compounding {
-        using Kind = std::decay_t<decltype(curve)>;
-        if constexpr (std::is_same_v<Kind, Interpolated>) {
-          return curve.rates.front().compounding;
-        } else {
-          return curve.rate.compounding;
-        }
-      },
-      kind_);
+  return defining_rate().compounding;
 }
 
 }  // namespace vyr

@@ -71,6 +71,10 @@ class RateCurve {
   template <typename Kind>
   explicit RateCurve(Kind kind) : kind_(std::move(kind)) {}
 
+  // The rate whose convention and compounding the curve carries: the held one, or the first of
+  // an interpolated curve's (which has at least two).
+  const InterestRate& defining_rate() const;
+
   std::variant<Flat, Interpolated, Continuous> kind_;
 };
 
