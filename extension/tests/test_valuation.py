@@ -554,3 +554,11 @@ def test_fixed_point_refuses_what_it_cannot_price(frame, text):
     with pytest.raises(ValueError) as info:
         builder(put, frame, FIXED_POINT).compute()
     assert str(info.value) == text
+
+
+def test_a_curve_that_cannot_discount_cannot_price():
+    rule = vyr.Compounding.simple_then_compounded(vyr.Frequency.Annual)
+    curve = vyr.RateCurve.flat(vyr.InterestRate(0.05, rule, ACT365))
+    frame = vyr.OptionMarketFrame(100.0, curve, vyr.VolSurface.flat(0.2, ACT365))
+    with pytest.raises(PanicException, match="^not yet implemented: Implement other logic$"):
+        builder(frame=frame).compute()
