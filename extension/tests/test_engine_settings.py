@@ -244,6 +244,7 @@ def test_an_american_value_never_reads_below_its_exercise_value():
 
 @pytest.mark.parametrize("frame,config,text", [
     (make_frame(sigma=0.0), None, "The finite-difference grid needs a positive volatility, got 0"),
+    (make_frame(spot=-5.0), None, "The finite-difference grid needs a positive spot, got -5"),
     (make_frame(sigma=-0.25), None,
      "The finite-difference grid needs a positive volatility, got -0.25"),
     (make_frame(), grid(transform=Transform.sinh(-1.0)),

@@ -220,6 +220,12 @@ std::string value_error(const Market& m, const FdmConfig& c = FdmConfig{}, doubl
 }
 
 TEST(Refusals, InputsTheGridCannotRepresentAreNamed) {
+  EXPECT_EQ(value_error(Market{0.0, 0.2, 0.05, 0.0}),
+            "The finite-difference grid needs a positive spot, got 0");
+  EXPECT_EQ(value_error(Market{-5.0, 0.2, 0.05, 0.0}),
+            "The finite-difference grid needs a positive spot, got -5");
+  EXPECT_EQ(value_error(Market{}, FdmConfig{}, 0.0),
+            "The finite-difference grid needs a positive strike, got 0");
   EXPECT_EQ(value_error(Market{100.0, 0.0, 0.05, 0.0}),
             "The finite-difference grid needs a positive volatility, got 0");
   EXPECT_EQ(value_error(Market{100.0, -0.2, 0.05, 0.0}),

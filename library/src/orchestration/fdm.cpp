@@ -244,6 +244,14 @@ PricingResult call_through_the_put(const PricingInputs& in, const FdmConfig& con
 PricingResult FdmPricer::price(const PricingInputs& in, std::span<const double> dividend_times,
                                std::span<const double> dividend_amounts, const FdmConfig& config) {
   // Settings and inputs the grid has no meaning for; NaN inputs propagate instead.
+  if (in.spot <= 0.0) {
+    throw ValueError("The finite-difference grid needs a positive spot, got " +
+                     format_shortest(in.spot));
+  }
+  if (in.strike <= 0.0) {
+    throw ValueError("The finite-difference grid needs a positive strike, got " +
+                     format_shortest(in.strike));
+  }
   if (in.sigma <= 0.0) {
     throw ValueError("The finite-difference grid needs a positive volatility, got " +
                      format_shortest(in.sigma));
