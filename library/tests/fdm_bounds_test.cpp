@@ -150,6 +150,51 @@ TEST(WideDistributions, ThePutRouteBlendsInContinuously) {
   EXPECT_NEAR(grid.theta, exact.theta, 1e-2 * std::fabs(exact.theta));
 }
 
+TEST(DriftDominatedDistributions, EuropeansMatchTheClosedFormThroughTheForward) {
+  // σ = 1 % over 30 years at a rate of 5 %: the payoff's kink travels far on the drift alone.
+  for (const auto& [type, spot, r, q] : {std::tuple{kCall, 20.0, 0.05, 0.0},
+                                         {kPut, 500.0, 0.0, 0.05},
+                                         {kCall, 500.0, 0.2, 0.05},
+                                         {kPut, 20.0, 0.05, 0.0}}) {
+    const Market m{spot, 0.01, r, q};
+    const double exact = closed_form(type, 100.0, 30.0, m);
+    for (const ExerciseStyle style : {kEuropean, kAmerican}) {
+      // An American call without yield, or put without rate, is worth its European value.
+      const bool same = style == kEuropean || (type == kCall ? q <= 0.0 : r <= 0.0);
+      if (same) {
+        EXPECT_NEAR(fdm(type, style, 100.0, 30.0, m, config(801, 640)).price, exact,
+                    1e-3 * exact + 1e-5)
+            << spot << " " << r << " " << q;
+      }
+    }
+  }
+}
+
+TEST(DriftDominatedDistributions, TheForwardRouteBlendsInContinuously) {
+  // |r − q|·√T/σ crosses 2 (where the blend starts) and 4 (where it is complete).
+  for (const double r : {0.1, 0.2}) {
+    for (const OptionType type : {kCall, kPut}) {
+      const PricingResult below =
+          fdm(type, kEuropean, 100.0, 1.0, Market{100.0, 0.05, r * (1 - 1e-9), 0.0});
+      const PricingResult above =
+          fdm(type, kEuropean, 100.0, 1.0, Market{100.0, 0.05, r * (1 + 1e-9), 0.0});
+      EXPECT_NEAR(below.price, above.price, 1e-6);
+      EXPECT_NEAR(below.delta, above.delta, 1e-6);
+      EXPECT_NEAR(below.theta, above.theta, 1e-4);
+    }
+  }
+  // The Greeks through the forward against the closed form's.
+  const Market m{95.0, 0.02, 0.08, 0.01};
+  const PricingResult grid = fdm(kCall, kEuropean, 100.0, 2.0, m, config(801, 640));
+  const PricingResult exact =
+      pricing_test::closed_form(VanillaOption{100.0, fdm_test::after_years(2.0), kCall, kEuropean},
+                                fdm_test::valuation(), m.spot, m.sigma, m.r, m.q);
+  EXPECT_NEAR(grid.price, exact.price, 1e-4);
+  EXPECT_NEAR(grid.delta, exact.delta, 1e-4);
+  EXPECT_NEAR(grid.gamma, exact.gamma, 1e-4);
+  EXPECT_NEAR(grid.theta, exact.theta, 1e-2 * std::fabs(exact.theta));
+}
+
 TEST(SpotMargin, PriceIsContinuousAsTheSpotCrossesTheOldEdge) {
   // The default range's lower edge lies at 100·e^(−0.8) = 44.93; a spot on either side of it
   // once read 5.5e-4 and 2.7e-4.
