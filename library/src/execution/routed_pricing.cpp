@@ -4,6 +4,7 @@
 #include "core/error.hpp"
 #include "core/period.hpp"
 #include "methods/analytic_pricer.hpp"
+#include "methods/finite_difference/time_grid.hpp"
 #include "methods/fixed_point/fixed_point_pricer.hpp"
 #include "orchestration/fdm.hpp"
 
@@ -32,64 +33,72 @@ PreparedPricing prepare_pricing(const VanillaOption& option, const MarketFrame& 
   return prepared;
 }
 
+namespace {
+
 bool pays_cash_inside(const PreparedPricing& prepared) {
-  for (std::size_t i = 0; i < prepared.dividend_times.size(); ++i) {
-    const double t = prepared.dividend_times[i];
-    if (t > 0.0 && t < prepared.inputs.maturity && prepared.dividend_amounts[i] > 0.0) {
+  return vyr::pays_cash_inside(prepared.dividend_times, prepared.dividend_amounts,
+                               prepared.inputs.maturity);
+}
+
+// A record holding only a price, for Wanted::Price.
+PricingResult price_alone(double price) {
+  PricingResult result{};
+  result.price = price;
+  return result;
+}
+
+}  // namespace
+
+bool priced_in_closed_form(const PricingMethod& method, const PreparedPricing& prepared) {
+  switch (method.kind) {
+    case PricingMethod::Kind::Unset:
+    case PricingMethod::Kind::Analytic:
       return true;
-    }
+    case PricingMethod::Kind::FixedPoint:
+      // The method is the European value plus the early-exercise premium, which European
+      // exercise does not have.
+      return prepared.inputs.style == ExerciseStyle::European;
+    case PricingMethod::Kind::Fdm:
+      break;
   }
   return false;
 }
 
 PricingResult price_routed(const PricingMethod& method, const PreparedPricing& prepared,
                            double sigma, Wanted wanted) {
+  if (method.kind == PricingMethod::Kind::FixedPoint && pays_cash_inside(prepared)) {
+    throw ValueError(
+        "The fixed-point method cannot price a cash dividend inside the option's life; route "
+        "options with dividends to the grid with InstrumentPolicy().fdm()");
+  }
   PricingInputs inputs = prepared.inputs;
   inputs.sigma = sigma;
-  switch (method.kind) {
-    case PricingMethod::Kind::Unset:
-    case PricingMethod::Kind::Analytic:
-      // The closed form gives the European value whatever the exercise style; discrete
-      // dividends are not used.
-      if (wanted == Wanted::Price) {
-        PricingResult result{};
-        result.price = AnalyticPricer::price_only(inputs);
-        return result;
-      }
-      return AnalyticPricer::price(inputs);
-    case PricingMethod::Kind::Fdm:
-      // One march gives the price and the grid's Greeks alike.
-      return FdmPricer::price(inputs, prepared.dividend_times, prepared.dividend_amounts,
-                              method.settings.value_or(FdmConfig{}));
-    case PricingMethod::Kind::FixedPoint: {
-      if (pays_cash_inside(prepared)) {
-        throw ValueError(
-            "The fixed-point method cannot price a cash dividend inside the option's life; route "
-            "options with dividends to the grid with InstrumentPolicy().fdm()");
-      }
-      const FixedPointSettings settings =
-          method.fixed_point_settings.value_or(FixedPointSettings{});
-      if (wanted == Wanted::Price) {
-        PricingResult result{};
-        result.price =
-            FixedPointPricer::price_only(inputs.type, inputs.strike, inputs.maturity, inputs.spot,
-                                         sigma, inputs.r, inputs.q, settings);
-        return result;
-      }
-      return FixedPointPricer::price(inputs.type, inputs.strike, inputs.maturity, inputs.spot,
-                                     sigma, inputs.r, inputs.q, settings);
-    }
+  if (priced_in_closed_form(method, prepared)) {
+    // The closed form gives the European value whatever the exercise style; discrete dividends
+    // are not used.
+    return wanted == Wanted::Price ? price_alone(AnalyticPricer::price_only(inputs))
+                                   : AnalyticPricer::price(inputs);
   }
-  return AnalyticPricer::price(inputs);
+  if (method.kind == PricingMethod::Kind::Fdm) {
+    // One march gives the price and the grid's Greeks alike.
+    return FdmPricer::price(inputs, prepared.dividend_times, prepared.dividend_amounts,
+                            method.settings.value_or(FdmConfig{}));
+  }
+  const FixedPointSettings settings = method.fixed_point_settings.value_or(FixedPointSettings{});
+  if (wanted == Wanted::Price) {
+    return price_alone(FixedPointPricer::price_only(inputs.type, inputs.strike, inputs.maturity,
+                                                    inputs.spot, sigma, inputs.r, inputs.q,
+                                                    settings));
+  }
+  return FixedPointPricer::price(inputs.type, inputs.strike, inputs.maturity, inputs.spot, sigma,
+                                 inputs.r, inputs.q, settings);
 }
 
 TrialPricer::TrialPricer(const PricingMethod& method, const PreparedPricing& prepared)
     : method_(method), prepared_(prepared) {
-  const bool closed_form =
-      method.kind == PricingMethod::Kind::Unset || method.kind == PricingMethod::Kind::Analytic ||
-      (method.kind == PricingMethod::Kind::FixedPoint &&
-       prepared.inputs.style == ExerciseStyle::European && !pays_cash_inside(prepared));
-  if (closed_form) {
+  // A search the routed pricing would refuse keeps its refusal.
+  const bool refused = method.kind == PricingMethod::Kind::FixedPoint && pays_cash_inside(prepared);
+  if (!refused && priced_in_closed_form(method, prepared)) {
     closed_form_.emplace(prepared.inputs);
   }
 }

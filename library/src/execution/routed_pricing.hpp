@@ -36,9 +36,9 @@ enum class Wanted : bool {
   Price,      // the price alone (the other fields are unspecified)
 };
 
-// Whether a cash dividend (a positive amount, as the grid applies) goes ex strictly inside the
-// option's life.
-bool pays_cash_inside(const PreparedPricing& prepared);
+// Whether `method` prices `prepared` by the closed form: unset and Analytic always, FixedPoint for
+// European exercise (the method's European part alone).
+bool priced_in_closed_form(const PricingMethod& method, const PreparedPricing& prepared);
 
 // Prices `prepared` at volatility `sigma` with `method`; unset and Analytic give the closed form,
 // Fdm the grid with the cell's settings or the defaults, FixedPoint the boundary fixed-point

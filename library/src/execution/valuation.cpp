@@ -32,9 +32,7 @@ PricingResult value_option(const VanillaOption& option, const MarketFrame* marke
   const PricingMethod& method = routing.method_for(option.exercise_style, option.option_type);
   // The closed form gives the European value; a valuation accepts it for an American option only
   // while early exercise cannot pay more, q <= r.
-  const bool closed_form =
-      method.kind == PricingMethod::Kind::Unset || method.kind == PricingMethod::Kind::Analytic;
-  if (closed_form && option.exercise_style == ExerciseStyle::American &&
+  if (priced_in_closed_form(method, prepared) && option.exercise_style == ExerciseStyle::American &&
       prepared.inputs.q > prepared.inputs.r) {
     panic(
         "not implemented: American options with interest rate below dividend yield have not "

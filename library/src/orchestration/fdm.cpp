@@ -10,6 +10,7 @@
 #include "core/number_format.hpp"
 #include "math/interpolate/linear.hpp"
 #include "math/interpolate/monotone_cubic.hpp"
+#include "methods/early_exercise.hpp"
 #include "methods/finite_difference/boundary_conditions/neumann_standard.hpp"
 #include "methods/finite_difference/fdm_process.hpp"
 #include "methods/finite_difference/grids/domain.hpp"
@@ -157,16 +158,6 @@ PricingResult march_and_read(const PricingInputs& in, std::span<const double> di
   };
 }
 
-bool pays_cash_inside(std::span<const double> times, std::span<const double> amounts,
-                      double maturity) {
-  for (std::size_t i = 0; i < times.size() && i < amounts.size(); ++i) {
-    if (times[i] > 0.0 && times[i] < maturity && amounts[i] > 0.0) {
-      return true;
-    }
-  }
-  return false;
-}
-
 // From this width σ·√T of the distribution up, a call is priced through the put, fully from the
 // second; in between, the two are blended. Below it the call's own grid is accurate (within
 // 1e-3 relative at 801 × 640 up to σ·√T = 2), above it the call's values grow with the spot faster
@@ -276,16 +267,10 @@ PricingResult on_the_grid(const PricingInputs& in, std::span<const double> divid
 constexpr double kForwardFrom = 2.0;
 constexpr double kForwardTo = 4.0;
 
-// Whether early exercise never pays: a put with r ≤ 0 and q ≥ r, a call with q ≤ 0 and r ≥ q
-// (without cash dividends); the American value is then the European one.
-bool exercise_never_pays(const PricingInputs& in) {
-  return in.type == OptionType::Put ? in.r <= 0.0 && in.q >= in.r : in.q <= 0.0 && in.r >= in.q;
-}
-
 // The share of the forward route in the price: 0 for options it cannot price or that do not need
 // it, 1 for strongly drift-dominated ones.
 double forward_share(const PricingInputs& in) {
-  if (in.style == ExerciseStyle::American && !exercise_never_pays(in)) {
+  if (in.style == ExerciseStyle::American && !early_exercise_never_pays(in.type, in.r, in.q)) {
     return 0.0;
   }
   const double width = in.sigma * std::sqrt(in.maturity);

@@ -9,6 +9,16 @@
 
 namespace vyr {
 
+bool pays_cash_inside(std::span<const double> times, std::span<const double> amounts,
+                      double maturity) {
+  for (std::size_t i = 0; i < times.size() && i < amounts.size(); ++i) {
+    if (times[i] > 0.0 && times[i] < maturity && amounts[i] > 0.0) {
+      return true;
+    }
+  }
+  return false;
+}
+
 std::uint64_t interval_steps(double length, double maturity, std::uint64_t time_steps) {
   const double share = std::round(length / maturity * static_cast<double>(time_steps));
   // 2^64: the first double beyond the unsigned 64-bit range.

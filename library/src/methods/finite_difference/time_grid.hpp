@@ -22,6 +22,11 @@ struct TimeInterval {
   double dividend;
 };
 
+// Whether a dividend the march would apply goes ex strictly inside the life (0, T): a positive
+// amount at a time in (0, maturity). `times[i]` belongs to `amounts[i]`.
+bool pays_cash_inside(std::span<const double> times, std::span<const double> amounts,
+                      double maturity);
+
 // max(1, X / T · time_steps rounded half away from zero), a negative or NaN product counting as
 // 0 and values beyond the 64-bit range saturating.
 std::uint64_t interval_steps(double length, double maturity, std::uint64_t time_steps);

@@ -7,6 +7,7 @@
 #include "core/error.hpp"
 #include "core/number_format.hpp"
 #include "methods/analytic_pricer.hpp"
+#include "methods/early_exercise.hpp"
 #include "methods/fixed_point/american_put.hpp"
 #include "methods/fixed_point/early_exercise_premium.hpp"
 #include "methods/fixed_point/exercise_boundary.hpp"
@@ -61,7 +62,7 @@ Regime regime(double r, double q) {
   if (q < r && r < 0.0) {
     return Regime::TwoBoundaries;
   }
-  if (r <= 0.0 && q >= r) {
+  if (put_early_exercise_never_pays(r, q)) {
     return Regime::European;
   }
   return Regime::OneBoundary;
