@@ -19,7 +19,7 @@
 #include "methods/finite_difference/payoff.hpp"
 #include "methods/finite_difference/spatial_discretisation.hpp"
 #include "methods/finite_difference/stepping_scheme/linear.hpp"
-#include "methods/finite_difference/stepping_scheme/post_projection.hpp"
+#include "methods/finite_difference/stepping_scheme/projected_solve.hpp"
 #include "methods/finite_difference/time_grid.hpp"
 #include "methods/finite_difference/time_stepping/tr_bdf2.hpp"
 #include "methods/finite_difference/workspace.hpp"
@@ -28,17 +28,39 @@ namespace vyr {
 
 namespace {
 
+// An American option's exercise boundary leaves the strike like √τ, faster than the uniform
+// steps resolve; where early exercise can pay, its march takes the first step from expiry at this
+// fraction of the uniform step and shares the rest of that interval evenly among its other steps,
+// so the step count and the cost stay those of the grid (one more factorisation). A study on 1,458
+// American puts: RMSE at 101 × 10 fell from 7.7e-3 to 4.0e-3 (first steps of 0.2–0.33 alike; two or
+// three short steps were no better), at 201 × 50 from 6.6e-4 to 3.8e-4, at 801 × 800 unchanged.
+constexpr double kFirstAmericanStep = 0.25;
+
 // Steps every interval of the time grid, latest first, applying the dividend at the end of
-// each; τ at the start of a step is computed from the step's index.
+// each; τ at the start of a step is computed from the step's index. With `short_first_step` the
+// interval at expiry starts with a step of kFirstAmericanStep of its own.
 template <typename Scheme>
 void march(Scheme& scheme, TrBdf2& stepper, InputVectors& state, const TimeGrid& time_grid,
-           double maturity) {
+           double maturity, bool short_first_step) {
   scheme.initialise(state);
+  bool at_expiry = true;
   for (const TimeInterval& interval : time_grid.intervals()) {
-    for (std::uint64_t k = 0; k < interval.steps; ++k) {
-      const double t = interval.start - static_cast<double>(k) * interval.dt;
-      stepper.step(scheme, state, interval.dt, maturity - t);
+    if (at_expiry && short_first_step && interval.steps >= 2) {
+      const double first = kFirstAmericanStep * interval.dt;
+      const double rest = (static_cast<double>(interval.steps) * interval.dt - first) /
+                          static_cast<double>(interval.steps - 1);
+      const double tau_start = maturity - interval.start;
+      stepper.step(scheme, state, first, tau_start);
+      for (std::uint64_t k = 1; k < interval.steps; ++k) {
+        stepper.step(scheme, state, rest, tau_start + first + static_cast<double>(k - 1) * rest);
+      }
+    } else {
+      for (std::uint64_t k = 0; k < interval.steps; ++k) {
+        const double t = interval.start - static_cast<double>(k) * interval.dt;
+        stepper.step(scheme, state, interval.dt, maturity - t);
+      }
     }
+    at_expiry = false;
     if (interval.end > 0.0) {
       scheme.apply_dividend(state, interval.dividend);
     }
@@ -98,6 +120,27 @@ SpotRange representable(const SpotRange& range, double strike, double reference_
   return result;
 }
 
+// An American option's value falls away from an exercise boundary that starts at the strike like
+// (S/B)^β, β the root of ½σ²β² + (r − q − ½σ²)·β − r = 0 on the side of the continuation region:
+// the put's negative root, the call's positive one. Where drift or discounting dominate
+// diffusion |β| reaches the hundreds or thousands, so the value lives in a layer of log-width
+// 1/|β| at the strike that nodes spaced for the distribution's width step over. The sinh
+// transform's concentration is narrowed to that width when it is the smaller. A study of
+// 1/|β| times 0.5, 1, 2 and 3 found the same accuracy; 1 is the simplest. A boundary that starts
+// away from the strike (a put with q > r, a call with r > q) has a small |β| and keeps α.
+double concentration_at_exercise_boundary(double alpha, OptionType type, double sigma, double r,
+                                          double q) {
+  const double variance = sigma * sigma;
+  const double b = r - q - variance / 2.0;
+  const double disc = std::sqrt(b * b + 2.0 * r * variance);
+  // Each root from whichever form avoids cancellation: the two multiply to −2r/σ².
+  const double beta = type == OptionType::Call
+                          ? (b < 0.0 ? (disc - b) / variance : 2.0 * r / (disc + b))
+                          : (b > 0.0 ? (b + disc) / variance : 2.0 * r / (disc - b));
+  const double layer = 1.0 / std::fabs(beta);
+  return layer < alpha ? layer : alpha;
+}
+
 // One march on the grid around the strike, and the reading at the spot.
 PricingResult march_and_read(const PricingInputs& in, std::span<const double> dividend_times,
                              std::span<const double> dividend_amounts, const FdmConfig& config) {
@@ -115,7 +158,11 @@ PricingResult march_and_read(const PricingInputs& in, std::span<const double> di
   // The grid the march starts from is centred on the strike; the spot, less the cash the march
   // adds to the nodes, must lie on it.
   const double strike = in.strike;
-  const CoordinateTransform transform(config.transform.kind, strike, config.transform.alpha);
+  const double alpha =
+      in.style == ExerciseStyle::American
+          ? concentration_at_exercise_boundary(config.transform.alpha, in.type, sigma, r, q)
+          : config.transform.alpha;
+  const CoordinateTransform transform(config.transform.kind, strike, alpha);
   // An American option's in-the-money edge is kept clear of the exercise boundary, and no range
   // reaches beyond what doubles hold.
   const double reference_spot = spot - time_grid.applied_dividends();
@@ -136,10 +183,10 @@ PricingResult march_and_read(const PricingInputs& in, std::span<const double> di
   const VanillaPayoff payoff = VanillaPayoff::for_option(in.type, strike);
   if (in.style == ExerciseStyle::European) {
     Linear<NeumannStandard> scheme(discretisation, payoff);
-    march(scheme, stepper, state, time_grid, maturity);
+    march(scheme, stepper, state, time_grid, maturity, false);
   } else {
-    PostProjection<NeumannStandard> scheme(discretisation, payoff);
-    march(scheme, stepper, state, time_grid, maturity);
+    ProjectedSolve<NeumannStandard> scheme(discretisation, payoff);
+    march(scheme, stepper, state, time_grid, maturity, !early_exercise_never_pays(in.type, r, q));
   }
   if (time_grid.intervals().empty()) {
     panic("Solver never ran");

@@ -100,6 +100,7 @@ TridiagonalOperator FdmProcess::build_operator(const Grid& grid, std::span<doubl
                      op.diag_.data(), op.upper_.data());
   repair_rows(grid, r, q, sigma, op.lower_.data(), op.diag_.data(), op.upper_.data());
   op.factorised_ = false;
+  op.reverse_factorised_ = false;
   return op;
 }
 

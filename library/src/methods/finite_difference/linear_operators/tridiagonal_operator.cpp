@@ -23,6 +23,11 @@ TridiagonalOperator::TridiagonalOperator(std::size_t nodes, std::span<double> st
   pivot_ = storage.subspan(5 * nodes, nodes);
   sub_pairs_ = storage.subspan(6 * nodes, nodes);
   super_pairs_ = storage.subspan(7 * nodes, nodes);
+  reverse_sub_ = storage.subspan(8 * nodes, nodes);
+  reverse_super_ = storage.subspan(9 * nodes, nodes);
+  reverse_pivot_ = storage.subspan(10 * nodes, nodes);
+  reverse_sub_pairs_ = storage.subspan(11 * nodes, nodes);
+  reverse_super_pairs_ = storage.subspan(12 * nodes, nodes);
   std::fill(lower_.begin(), lower_.end(), 0.0);
   std::fill(diag_.begin(), diag_.end(), 0.0);
   std::fill(upper_.begin(), upper_.end(), 0.0);
@@ -37,6 +42,7 @@ void TridiagonalOperator::set_row(std::size_t i, double lower, double diag, doub
   diag_[i] = diag;
   upper_[i] = i == n - 1 ? 0.0 : upper;
   factorised_ = false;
+  reverse_factorised_ = false;
 }
 
 void TridiagonalOperator::set_boundary_row(std::size_t index) {
@@ -51,6 +57,7 @@ void TridiagonalOperator::set_boundary_row(std::size_t index) {
     upper_[n - 1] = 0.0;
   }
   factorised_ = false;
+  reverse_factorised_ = false;
 }
 
 void TridiagonalOperator::set_system_edge_rows(const SystemEdgeRow& lower,
@@ -58,6 +65,7 @@ void TridiagonalOperator::set_system_edge_rows(const SystemEdgeRow& lower,
   lower_edge_row_ = lower;
   upper_edge_row_ = upper;
   factorised_ = false;
+  reverse_factorised_ = false;
 }
 
 void TridiagonalOperator::use_implicit_edge_rows() {
@@ -134,6 +142,43 @@ void TridiagonalOperator::factorise(double theta) {
   }
   theta_ = theta;
   factorised_ = true;
+  ++factorisations_;
+}
+
+void TridiagonalOperator::factorise_reverse(double theta) {
+  // Position j is node N−1−j: the row before it is the node above, the row after it the node
+  // below, so the operator's upper coefficient plays the sub-diagonal and the lower one the
+  // super-diagonal, and the edge rows trade places.
+  const std::size_t n = size();
+  const std::size_t top = n - 1;
+  double* __restrict a = reverse_sub_.data();
+  double* __restrict cp = reverse_super_.data();
+  double* __restrict m = reverse_pivot_.data();
+  a[0] = 0.0;
+  m[0] = 1.0 / upper_edge_row_.edge(theta);
+  cp[0] = m[0] * upper_edge_row_.neighbour(theta);
+  for (std::size_t j = 1; j < top; ++j) {
+    const std::size_t i = top - j;
+    const double sub = -theta * upper_[i];
+    const double c = -theta * lower_[i];
+    m[j] = 1.0 / (1.0 - theta * diag_[i] - sub * cp[j - 1]);
+    cp[j] = m[j] * c;
+    a[j] = sub * m[j];
+  }
+  const double sub = lower_edge_row_.neighbour(theta);
+  m[top] = 1.0 / (lower_edge_row_.edge(theta) - sub * cp[top - 1]);
+  cp[top] = 0.0;
+  a[top] = sub * m[top];
+  double* __restrict pa = reverse_sub_pairs_.data();
+  double* __restrict pc = reverse_super_pairs_.data();
+  pa[0] = 0.0;
+  pc[0] = 0.0;
+  for (std::size_t j = 1; j < n; ++j) {
+    pa[j] = a[j] * a[j - 1];
+    pc[j] = cp[j - 1] * cp[j];
+  }
+  reverse_theta_ = theta;
+  reverse_factorised_ = true;
   ++factorisations_;
 }
 

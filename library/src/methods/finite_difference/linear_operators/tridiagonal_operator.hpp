@@ -31,12 +31,15 @@ struct SystemEdgeRow {
   double neighbour(double theta) const { return neighbour_fixed + theta * neighbour_scaled; }
 };
 
+// The edge of the grid from which the nodes a solution holds on its floor run contiguously.
+enum class FloorSide : std::uint8_t { Lower, Upper };
+
 class TridiagonalOperator {
  public:
   // Reused while |θ − θ_cached| is below this.
   static constexpr double kThetaTolerance = 1e-12;
 
-  static constexpr std::size_t kArrays = 8;
+  static constexpr std::size_t kArrays = 13;
   static constexpr std::size_t storage_size(std::size_t nodes) { return kArrays * nodes; }
 
   // All coefficients zero, no factorisation, the system's edge rows those of I − θ·L. `storage`
@@ -87,6 +90,19 @@ class TridiagonalOperator {
   void solve_and_apply(double theta, double first, RhsAt rhs_at, double last, std::span<double> out,
                        std::span<double> image, std::span<double> scratch);
 
+  // Solves the complementarity problem u ≥ floor, (I − θ·L)·u ≥ rhs, with one of the two an
+  // equality at every node, for a solution whose nodes on the floor run contiguously from the
+  // `side` edge: the rows are eliminated from the opposite edge toward `side` (a cached
+  // factorisation in either direction), and the values substituted back away from it, each
+  // raised onto its floor, floor_at(i), as soon as it is known. The right-hand side is formed as
+  // in solve_and_apply, and `image` receives L·out during the substitution, zeroed at the nodes
+  // that were raised when `hold_raised` is set. `out` and `image` do not overlap each other nor
+  // anything rhs_at reads.
+  template <typename RhsAt, typename FloorAt>
+  void solve_above_floor_and_apply(double theta, double first, RhsAt rhs_at, double last,
+                                   FloorAt floor_at, FloorSide side, bool hold_raised,
+                                   std::span<double> out, std::span<double> image);
+
   bool has_factorisation() const { return factorised_; }
   // The number of factorisations computed so far.
   std::uint64_t factorisation_count() const { return factorisations_; }
@@ -101,6 +117,26 @@ class TridiagonalOperator {
     }
   }
   void factorise(double theta);
+  // The arrays of a factorisation along its direction of elimination: position j is the j-th row
+  // eliminated. See sub_ … super_pairs_ below.
+  struct ChainFactorisation {
+    const double* sub;
+    const double* super;
+    const double* pivot;
+    const double* sub_pairs;
+    const double* super_pairs;
+  };
+  template <bool kReverse, typename RhsAt, typename FloorAt>
+  void floored_sweep(const ChainFactorisation& f, double first, RhsAt rhs_at, double last,
+                     FloorAt floor_at, bool hold_raised, double* __restrict u,
+                     double* __restrict y) const;
+  // The same for the factorisation that eliminates from row N−1 downward.
+  void prepare_reverse(double theta) {
+    if (!reverse_factorised_ || !(std::fabs(theta - reverse_theta_) < kThetaTolerance)) {
+      factorise_reverse(theta);
+    }
+  }
+  void factorise_reverse(double theta);
   void require_length(std::span<const double> values) const;
   // Both sweeps of the solve; rhs₀ = first, rhs at N−1 = last, rhsᵢ = rhs_at(i) in between.
   // With kWithImage, y = L·u as well.
@@ -120,8 +156,18 @@ class TridiagonalOperator {
   std::span<double> pivot_;
   std::span<double> sub_pairs_;
   std::span<double> super_pairs_;
+  // The factorisation that eliminates downward, stored along its direction (position j is node
+  // N−1−j), with the same meaning as the arrays above: there the row before a position is the
+  // node above it.
+  std::span<double> reverse_sub_;
+  std::span<double> reverse_super_;
+  std::span<double> reverse_pivot_;
+  std::span<double> reverse_sub_pairs_;
+  std::span<double> reverse_super_pairs_;
   double theta_ = 0.0;
   bool factorised_ = false;
+  double reverse_theta_ = 0.0;
+  bool reverse_factorised_ = false;
   SystemEdgeRow lower_edge_row_{};
   SystemEdgeRow upper_edge_row_{};
   std::uint64_t factorisations_ = 0;
@@ -205,6 +251,122 @@ void TridiagonalOperator::sweep(double first, RhsAt rhs_at, double last, double*
   if constexpr (kWithImage) {
     y[0] = di[0] * here + up[0] * above;
   }
+}
+
+template <typename RhsAt, typename FloorAt>
+void TridiagonalOperator::solve_above_floor_and_apply(double theta, double first, RhsAt rhs_at,
+                                                      double last, FloorAt floor_at, FloorSide side,
+                                                      bool hold_raised, std::span<double> out,
+                                                      std::span<double> image) {
+  require_length(out);
+  require_length(image);
+  if (side == FloorSide::Upper) {
+    prepare(theta);
+    floored_sweep<false>(
+        {sub_.data(), super_.data(), pivot_.data(), sub_pairs_.data(), super_pairs_.data()}, first,
+        rhs_at, last, floor_at, hold_raised, out.data(), image.data());
+  } else {
+    prepare_reverse(theta);
+    floored_sweep<true>({reverse_sub_.data(), reverse_super_.data(), reverse_pivot_.data(),
+                         reverse_sub_pairs_.data(), reverse_super_pairs_.data()},
+                        first, rhs_at, last, floor_at, hold_raised, out.data(), image.data());
+  }
+}
+
+template <bool kReverse, typename RhsAt, typename FloorAt>
+void TridiagonalOperator::floored_sweep(const ChainFactorisation& f, double first, RhsAt rhs_at,
+                                        double last, FloorAt floor_at, bool hold_raised,
+                                        double* __restrict u, double* __restrict y) const {
+  const std::size_t n = size();
+  const std::size_t top = n - 1;
+  const double* __restrict am = f.sub;
+  const double* __restrict cp = f.super;
+  const double* __restrict m = f.pivot;
+  const double* __restrict pa = f.sub_pairs;
+  const double* __restrict pc = f.super_pairs;
+  const double* __restrict lo = lower_.data();
+  const double* __restrict di = diag_.data();
+  const double* __restrict up = upper_.data();
+  // Position j along the elimination is node j, or node N−1−j when it runs downward.
+  const auto node = [top](std::size_t j) { return kReverse ? top - j : j; };
+  const auto rhs = [&rhs_at, node](std::size_t j) { return rhs_at(node(j)); };
+  const auto floor = [&floor_at, node](std::size_t j) { return floor_at(node(j)); };
+
+  // Elimination zⱼ = rhsⱼ·mⱼ − zⱼ₋₁·(aⱼ·mⱼ), two rows per turn as in the linear solve; z is kept
+  // in u until the substitution replaces it.
+  double z_prev = (kReverse ? last : first) * m[0];
+  u[node(0)] = z_prev;
+  std::size_t j = 1;
+  for (; j + 2 < n; j += 2) {
+    const double r1 = rhs(j) * m[j];
+    const double r2 = rhs(j + 1) * m[j + 1];
+    const double r2_less_r1 = r2 - am[j + 1] * r1;
+    u[node(j)] = r1 - am[j] * z_prev;
+    z_prev = r2_less_r1 + pa[j + 1] * z_prev;
+    u[node(j + 1)] = z_prev;
+  }
+  if (j + 1 < n) {
+    z_prev = rhs(j) * m[j] - z_prev * am[j];
+    u[node(j)] = z_prev;
+  }
+  {
+    const double z_top = (kReverse ? first : last) * m[top] - z_prev * am[top];
+    const double floor_top = floor(top);
+    u[node(top)] = z_top < floor_top ? floor_top : z_top;
+  }
+
+  // Substitution uⱼ = max(zⱼ − c′ⱼ·uⱼ₊₁, floorⱼ) from the floor's edge. While the value above
+  // sits on its floor the next candidate reads that floor itself, so the exercised rows do not
+  // wait on each other; once a value clears its floor, two rows per turn, both checked against
+  // their floors, and one at a time where either fails.
+  std::size_t k = top;  // u is known from position k up
+  while (k > 0) {
+    double above = u[node(k)];
+    const bool on_floor = above <= floor(k);
+    if (on_floor) {
+      // The exercised run: every candidate is formed from the floor above it.
+      double floor_above = floor(k);
+      while (k > 0) {
+        const double floor_here = floor(k - 1);
+        const double candidate = u[node(k - 1)] - cp[k - 1] * floor_above;
+        --k;
+        if (candidate < floor_here) {
+          u[node(k)] = floor_here;
+          floor_above = floor_here;
+        } else {
+          u[node(k)] = candidate;
+          break;
+        }
+      }
+      continue;
+    }
+    if (k >= 2) {
+      const double z1 = u[node(k - 1)];
+      const double next = z1 - cp[k - 1] * above;
+      const double after = (u[node(k - 2)] - cp[k - 2] * z1) + pc[k - 1] * above;
+      if (next >= floor(k - 1) && after >= floor(k - 2)) {
+        u[node(k - 1)] = next;
+        u[node(k - 2)] = after;
+        k -= 2;
+        continue;
+      }
+    }
+    const double candidate = u[node(k - 1)] - cp[k - 1] * above;
+    const double floor_here = floor(k - 1);
+    u[node(k - 1)] = candidate < floor_here ? floor_here : candidate;
+    --k;
+  }
+
+  // The image, zeroed where a value sits on its floor when those are held.
+  const auto held = [hold_raised, &floor_at, u](std::size_t i) {
+    return hold_raised && !(u[i] > floor_at(i));
+  };
+  y[0] = held(0) ? 0.0 : di[0] * u[0] + up[0] * u[1];
+  for (std::size_t i = 1; i < top; ++i) {
+    const double row = lo[i] * u[i - 1] + di[i] * u[i] + up[i] * u[i + 1];
+    y[i] = held(i) ? 0.0 : row;
+  }
+  y[top] = held(top) ? 0.0 : lo[top] * u[top - 1] + di[top] * u[top];
 }
 
 }  // namespace vyr

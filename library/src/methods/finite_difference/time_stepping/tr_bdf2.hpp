@@ -35,6 +35,21 @@ class TrBdf2 {
   void step(Scheme& scheme, InputVectors& state, double dt, double tau);
 
  private:
+  // The stage's implicit solve: the scheme's own where it has one (a solve above the exercise
+  // value), else the operator's linear solve.
+  template <typename Scheme, typename RhsAt>
+  static void solve_stage(Scheme& scheme, double theta, double first, RhsAt rhs_at, double last,
+                          std::span<double> out, std::span<double> image,
+                          std::span<double> scratch) {
+    if constexpr (requires {
+                    scheme.solve_stage(theta, first, rhs_at, last, out, image, scratch);
+                  }) {
+      scheme.solve_stage(theta, first, rhs_at, last, out, image, scratch);
+    } else {
+      scheme.discretisation().op().solve_and_apply(theta, first, rhs_at, last, out, image, scratch);
+    }
+  }
+
   std::span<double> stage_values_;
   std::span<double> stage_image_;
   std::span<double> new_values_;
@@ -51,7 +66,6 @@ void TrBdf2::step(Scheme& scheme, InputVectors& state, double dt, double tau) {
   auto& discretisation = scheme.discretisation();
   const auto& grid = discretisation.grid();
   const auto& boundary = discretisation.boundary();
-  auto& op = discretisation.op();
   const std::size_t n = discretisation.size();
   if (state.values.size() < n || state.image.size() < n || stage_values_.size() < n) {
     panic("TR-BDF2 state shorter than the grid");
@@ -64,8 +78,8 @@ void TrBdf2::step(Scheme& scheme, InputVectors& state, double dt, double tau) {
   // Stage 1: trapezoidal rule over γ·Δt.
   const double theta1 = kHalfGamma * dt;
   const double tau1 = tau + kGamma * dt;
-  op.solve_and_apply(
-      theta1, boundary.lower_value(grid, start, start_image, tau1),
+  solve_stage(
+      scheme, theta1, boundary.lower_value(grid, start, start_image, tau1),
       [u, lu, theta1](std::size_t i) { return u[i] + theta1 * lu[i]; },
       boundary.upper_value(grid, start, start_image, tau1), stage_values_, stage_image_, scratch_);
   scheme.project(stage_values_, stage_image_);
@@ -74,8 +88,8 @@ void TrBdf2::step(Scheme& scheme, InputVectors& state, double dt, double tau) {
   const double wdt = kW * dt;
   const double tau2 = tau + dt;
   const double* __restrict lu_stage = stage_image_.data();
-  op.solve_and_apply(
-      kD * dt, boundary.lower_value(grid, start, start_image, tau2),
+  solve_stage(
+      scheme, kD * dt, boundary.lower_value(grid, start, start_image, tau2),
       [u, lu, lu_stage, wdt](std::size_t i) { return u[i] + wdt * lu[i] + wdt * lu_stage[i]; },
       boundary.upper_value(grid, start, start_image, tau2), new_values_, new_image_, scratch_);
   scheme.project(new_values_, new_image_);
