@@ -293,68 +293,75 @@ void TridiagonalOperator::floored_sweep(const ChainFactorisation& f, double firs
   const auto floor = [&floor_at, node](std::size_t j) { return floor_at(node(j)); };
 
   // Elimination zⱼ = rhsⱼ·mⱼ − zⱼ₋₁·(aⱼ·mⱼ), two rows per turn as in the linear solve; z is kept
-  // in u until the substitution replaces it.
+  // in y, which receives the image only once every value is known.
+  double* __restrict z = y;
   double z_prev = (kReverse ? last : first) * m[0];
-  u[node(0)] = z_prev;
+  z[node(0)] = z_prev;
   std::size_t j = 1;
   for (; j + 2 < n; j += 2) {
     const double r1 = rhs(j) * m[j];
     const double r2 = rhs(j + 1) * m[j + 1];
     const double r2_less_r1 = r2 - am[j + 1] * r1;
-    u[node(j)] = r1 - am[j] * z_prev;
+    z[node(j)] = r1 - am[j] * z_prev;
     z_prev = r2_less_r1 + pa[j + 1] * z_prev;
-    u[node(j + 1)] = z_prev;
+    z[node(j + 1)] = z_prev;
   }
   if (j + 1 < n) {
     z_prev = rhs(j) * m[j] - z_prev * am[j];
-    u[node(j)] = z_prev;
+    z[node(j)] = z_prev;
   }
+  z[node(top)] = (kReverse ? first : last) * m[top] - z_prev * am[top];
+
+  // Substitution uⱼ = max(zⱼ − c′ⱼ·uⱼ₊₁, floorⱼ) from the floor's edge, in three parts. The
+  // exercised run: while the value above sits on its floor the next candidate is formed from
+  // that floor itself, so these rows do not wait on each other. Past it, where the exercise region
+  // is that one run, every value clears its floor: the plain substitution, two rows per turn.
+  // A check then finds the first value below its floor, if any, and from there the rows are
+  // taken again one at a time, each floored.
+  std::size_t k = top;  // u is final from position k up
   {
-    const double z_top = (kReverse ? first : last) * m[top] - z_prev * am[top];
     const double floor_top = floor(top);
+    const double z_top = z[node(top)];
     u[node(top)] = z_top < floor_top ? floor_top : z_top;
   }
-
-  // Substitution uⱼ = max(zⱼ − c′ⱼ·uⱼ₊₁, floorⱼ) from the floor's edge. While the value above
-  // sits on its floor the next candidate reads that floor itself, so the exercised rows do not
-  // wait on each other; once a value clears its floor, two rows per turn, both checked against
-  // their floors, and one at a time where either fails.
-  std::size_t k = top;  // u is known from position k up
-  while (k > 0) {
-    double above = u[node(k)];
-    const bool on_floor = above <= floor(k);
-    if (on_floor) {
-      // The exercised run: every candidate is formed from the floor above it.
-      double floor_above = floor(k);
-      while (k > 0) {
+  if (u[node(top)] <= floor(top)) {
+    double floor_above = floor(top);
+    while (k > 0) {
+      const double floor_here = floor(k - 1);
+      const double candidate = z[node(k - 1)] - cp[k - 1] * floor_above;
+      --k;
+      if (candidate < floor_here) {
+        u[node(k)] = floor_here;
+        floor_above = floor_here;
+      } else {
+        u[node(k)] = candidate;
+        break;
+      }
+    }
+  }
+  const std::size_t run_end = k;
+  double above = u[node(k)];
+  for (; k >= 2; k -= 2) {
+    const double z1 = z[node(k - 1)];
+    const double next = z1 - cp[k - 1] * above;
+    const double after = (z[node(k - 2)] - cp[k - 2] * z1) + pc[k - 1] * above;
+    u[node(k - 1)] = next;
+    u[node(k - 2)] = after;
+    above = after;
+  }
+  if (k == 1) {
+    u[node(0)] = z[node(0)] - cp[0] * above;
+  }
+  for (std::size_t below = run_end; below-- > 0;) {
+    if (u[node(below)] < floor(below)) {
+      u[node(below)] = floor(below);
+      for (k = below; k > 0; --k) {
+        const double candidate = z[node(k - 1)] - cp[k - 1] * u[node(k)];
         const double floor_here = floor(k - 1);
-        const double candidate = u[node(k - 1)] - cp[k - 1] * floor_above;
-        --k;
-        if (candidate < floor_here) {
-          u[node(k)] = floor_here;
-          floor_above = floor_here;
-        } else {
-          u[node(k)] = candidate;
-          break;
-        }
+        u[node(k - 1)] = candidate < floor_here ? floor_here : candidate;
       }
-      continue;
+      break;
     }
-    if (k >= 2) {
-      const double z1 = u[node(k - 1)];
-      const double next = z1 - cp[k - 1] * above;
-      const double after = (u[node(k - 2)] - cp[k - 2] * z1) + pc[k - 1] * above;
-      if (next >= floor(k - 1) && after >= floor(k - 2)) {
-        u[node(k - 1)] = next;
-        u[node(k - 2)] = after;
-        k -= 2;
-        continue;
-      }
-    }
-    const double candidate = u[node(k - 1)] - cp[k - 1] * above;
-    const double floor_here = floor(k - 1);
-    u[node(k - 1)] = candidate < floor_here ? floor_here : candidate;
-    --k;
   }
 
   // The image, zeroed where a value sits on its floor when those are held.
