@@ -293,31 +293,46 @@ void TridiagonalOperator::floored_sweep(const ChainFactorisation& f, double firs
   const auto floor = [&floor_at, node](std::size_t j) { return floor_at(node(j)); };
 
   // Elimination zⱼ = rhsⱼ·mⱼ − zⱼ₋₁·(aⱼ·mⱼ), two rows per turn as in the linear solve; z is kept
-  // in y, which receives the image only once every value is known.
+  // in y, which receives each image row once z is no longer needed there.
   double* __restrict z = y;
-  double z_prev = (kReverse ? last : first) * m[0];
-  z[node(0)] = z_prev;
-  std::size_t j = 1;
-  for (; j + 2 < n; j += 2) {
-    const double r1 = rhs(j) * m[j];
-    const double r2 = rhs(j + 1) * m[j + 1];
-    const double r2_less_r1 = r2 - am[j + 1] * r1;
-    z[node(j)] = r1 - am[j] * z_prev;
-    z_prev = r2_less_r1 + pa[j + 1] * z_prev;
-    z[node(j + 1)] = z_prev;
-  }
-  if (j + 1 < n) {
-    z_prev = rhs(j) * m[j] - z_prev * am[j];
-    z[node(j)] = z_prev;
-  }
-  z[node(top)] = (kReverse ? first : last) * m[top] - z_prev * am[top];
+  const auto eliminate = [&]() {
+    double z_prev = (kReverse ? last : first) * m[0];
+    z[node(0)] = z_prev;
+    std::size_t j = 1;
+    for (; j + 2 < n; j += 2) {
+      const double r1 = rhs(j) * m[j];
+      const double r2 = rhs(j + 1) * m[j + 1];
+      const double r2_less_r1 = r2 - am[j + 1] * r1;
+      z[node(j)] = r1 - am[j] * z_prev;
+      z_prev = r2_less_r1 + pa[j + 1] * z_prev;
+      z[node(j + 1)] = z_prev;
+    }
+    if (j + 1 < n) {
+      z_prev = rhs(j) * m[j] - z_prev * am[j];
+      z[node(j)] = z_prev;
+    }
+    z[node(top)] = (kReverse ? first : last) * m[top] - z_prev * am[top];
+  };
+  eliminate();
 
-  // Substitution uⱼ = max(zⱼ − c′ⱼ·uⱼ₊₁, floorⱼ) from the floor's edge, in three parts. The
+  // Row i of L·u, and whether a value on its floor holds its node (image zero).
+  const auto row_at = [lo, di, up, u, top](std::size_t i) {
+    return i == 0     ? di[0] * u[0] + up[0] * u[1]
+           : i == top ? lo[top] * u[top - 1] + di[top] * u[top]
+                      : lo[i] * u[i - 1] + di[i] * u[i] + up[i] * u[i + 1];
+  };
+  const auto image_at = [&](std::size_t position) {
+    const std::size_t i = node(position);
+    y[i] = hold_raised && !(u[i] > floor(position)) ? 0.0 : row_at(i);
+  };
+
+  // Substitution uⱼ = max(zⱼ − c′ⱼ·uⱼ₊₁, floorⱼ) from the floor's edge, in two parts. The
   // exercised run: while the value above sits on its floor the next candidate is formed from
   // that floor itself, so these rows do not wait on each other. Past it, where the exercise region
-  // is that one run, every value clears its floor: the plain substitution, two rows per turn.
-  // A check then finds the first value below its floor, if any, and from there the rows are
-  // taken again one at a time, each floored.
+  // is that one run, every value clears its floor: the plain substitution, two rows per turn,
+  // each image row formed as soon as its three values are known. Should a value there fall below
+  // its floor after all, the rows are taken again from the first such value, one at a time, each
+  // floored, and the image formed afresh.
   std::size_t k = top;  // u is final from position k up
   {
     const double floor_top = floor(top);
@@ -340,18 +355,33 @@ void TridiagonalOperator::floored_sweep(const ChainFactorisation& f, double firs
     }
   }
   const std::size_t run_end = k;
-  double above = u[node(k)];
+  for (std::size_t position = top; position > run_end; --position) {
+    image_at(position);
+  }
+  bool below_floor = false;
+  double here = u[node(k)];
   for (; k >= 2; k -= 2) {
     const double z1 = z[node(k - 1)];
-    const double next = z1 - cp[k - 1] * above;
-    const double after = (z[node(k - 2)] - cp[k - 2] * z1) + pc[k - 1] * above;
+    const double next = z1 - cp[k - 1] * here;
+    const double after = (z[node(k - 2)] - cp[k - 2] * z1) + pc[k - 1] * here;
     u[node(k - 1)] = next;
     u[node(k - 2)] = after;
-    above = after;
+    below_floor |= (next < floor(k - 1)) | (after < floor(k - 2));
+    image_at(k);
+    image_at(k - 1);
+    here = after;
   }
   if (k == 1) {
-    u[node(0)] = z[node(0)] - cp[0] * above;
+    const double next = z[node(0)] - cp[0] * here;
+    u[node(0)] = next;
+    below_floor |= next < floor(0);
+    image_at(1);
   }
+  image_at(0);
+  if (!below_floor) {
+    return;
+  }
+  eliminate();
   for (std::size_t below = run_end; below-- > 0;) {
     if (u[node(below)] < floor(below)) {
       u[node(below)] = floor(below);
@@ -363,17 +393,9 @@ void TridiagonalOperator::floored_sweep(const ChainFactorisation& f, double firs
       break;
     }
   }
-
-  // The image, zeroed where a value sits on its floor when those are held.
-  const auto held = [hold_raised, &floor_at, u](std::size_t i) {
-    return hold_raised && !(u[i] > floor_at(i));
-  };
-  y[0] = held(0) ? 0.0 : di[0] * u[0] + up[0] * u[1];
-  for (std::size_t i = 1; i < top; ++i) {
-    const double row = lo[i] * u[i - 1] + di[i] * u[i] + up[i] * u[i + 1];
-    y[i] = held(i) ? 0.0 : row;
+  for (std::size_t position = 0; position < n; ++position) {
+    image_at(position);
   }
-  y[top] = held(top) ? 0.0 : lo[top] * u[top - 1] + di[top] * u[top];
 }
 
 }  // namespace vyr
