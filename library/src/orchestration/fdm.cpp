@@ -76,18 +76,19 @@ MonotoneCubicInterpolator spline(std::span<const double> xs, std::span<const dou
   return std::move(created).value();
 }
 
-// The image spline through (xs, ys) read at x. Inside the grid the cubic piece that holds x
-// depends only on the four nodes around it (the slopes of its two end nodes are secants over
-// their neighbours, limited by the neighbouring secants), so the spline through those four nodes
-// gives the very same value at a fraction of the cost. The end pieces depend on the natural
-// spline's curvature over the whole grid and use every node.
-double image_at(std::span<const double> xs, std::span<const double> ys, double x) {
+// The spline through (xs, ys) as far as it is read at x. Inside the grid the cubic piece that
+// holds x depends only on the four nodes around it (the slopes of its two end nodes are secants
+// over their neighbours, limited by the neighbouring secants), so the spline through those four
+// nodes gives the very same value and derivatives at a fraction of the cost. The end pieces
+// depend on the natural spline's curvature over the whole grid and use every node.
+MonotoneCubicInterpolator spline_read_at(std::span<const double> xs, std::span<const double> ys,
+                                         double x) {
   const std::size_t n = xs.size();
   const std::size_t j = locate_segment(xs, x);
   if (j >= 1 && j + 2 < n) {
-    return spline(xs.subspan(j - 1, 4), ys.subspan(j - 1, 4)).value(x);
+    return spline(xs.subspan(j - 1, 4), ys.subspan(j - 1, 4));
   }
-  return spline(xs, ys).value(x);
+  return spline(xs, ys);
 }
 
 // Spot values whose logarithm lies within this of the largest or smallest normal double: the
@@ -192,15 +193,18 @@ PricingResult march_and_read(const PricingInputs& in, std::span<const double> di
     panic("Solver never ran");
   }
 
-  // Spot nodes recomputed from the final grid's x, then the value and image splines.
+  // Spot nodes recomputed from the final grid's x, then the value and image splines as far as
+  // they are read at the spot, and the natural spline's curvature there for gamma.
   const std::span<const double> s = discretisation.grid().s_of_x();
-  const MonotoneCubicInterpolator value_spline = spline(s, state.values.first(nodes));
+  const std::span<const double> values = state.values.first(nodes);
+  const MonotoneCubicInterpolator value_spline = spline_read_at(s, values, spot);
+  std::vector<double> curvature_scratch(2 * nodes);
   return PricingResult{
       .vega = std::nullopt,
       .rho = std::nullopt,
       .delta = value_spline.derivative(spot),
-      .gamma = value_spline.second_derivative(spot),
-      .theta = -image_at(s, state.image.first(nodes), spot),
+      .gamma = natural_second_derivative(s, values, spot, curvature_scratch),
+      .theta = -spline_read_at(s, state.image.first(nodes), spot).value(spot),
       .price = value_spline.value(spot),
   };
 }

@@ -132,4 +132,43 @@ double MonotoneCubicInterpolator::second_derivative(double x) const {
   return s * m[i + 1] + (1.0 - s) * m[i];
 }
 
+double natural_second_derivative(std::span<const double> xs, std::span<const double> ys, double x,
+                                 std::span<double> scratch) {
+  const std::size_t n = xs.size();
+  double* __restrict u = scratch.data();
+  double* __restrict v = scratch.data() + n;
+  // The elimination of create(), in its arithmetic order.
+  u[0] = 0.0;
+  v[0] = 0.0;
+  for (std::size_t i = 0; i + 2 < n; ++i) {
+    const double width = xs[i + 1] - xs[i];
+    const double secant = (ys[i + 1] - ys[i]) / width;
+    const double next_secant = (ys[i + 2] - ys[i + 1]) / (xs[i + 2] - xs[i + 1]);
+    const double span = xs[i + 2] - xs[i];
+    const double s = width / span;
+    const double p = s * u[i] + 2.0;
+    u[i + 1] = (s - 1.0) / p;
+    v[i + 1] = (6.0 * (next_secant - secant) / span - s * v[i]) / p;
+  }
+  const std::size_t i = locate_segment(xs, x);
+  const double h = xs[i + 1] - xs[i];
+  const double s = (x - xs[i]) / h;
+  // M at the end nodes is zero; inside, M(k) = u(k)·M(k+1) + v(k) from the top down.
+  double above = 0.0;  // M at k + 1
+  double at_top = 0.0;
+  double at_bottom = 0.0;
+  for (std::size_t k = n - 1; k-- > 1;) {
+    const double m = u[k] * above + v[k];
+    if (k == i + 1) {
+      at_top = m;
+    }
+    if (k == i) {
+      at_bottom = m;
+      break;
+    }
+    above = m;
+  }
+  return s * at_top + (1.0 - s) * at_bottom;
+}
+
 }  // namespace vyr

@@ -45,4 +45,11 @@ class MonotoneCubicInterpolator {
   std::shared_ptr<const std::vector<double>> second_derivatives_;
 };
 
+// What MonotoneCubicInterpolator::create(xs, ys) would give for second_derivative(x), to the last
+// bit, without building the interpolator: the natural spline's elimination over every node, and
+// its substitution only down to the segment that holds x. `scratch` holds 2·n doubles; n ≥ 3,
+// xs strictly increasing.
+double natural_second_derivative(std::span<const double> xs, std::span<const double> ys, double x,
+                                 std::span<double> scratch);
+
 }  // namespace vyr
