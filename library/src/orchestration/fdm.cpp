@@ -50,6 +50,9 @@ void march(Scheme& scheme, TrBdf2& stepper, InputVectors& state, const TimeGrid&
       const double rest = (static_cast<double>(interval.steps) * interval.dt - first) /
                           static_cast<double>(interval.steps - 1);
       const double tau_start = maturity - interval.start;
+      if constexpr (requires { scheme.prepare_implicit_weights(first, rest); }) {
+        scheme.prepare_implicit_weights(TrBdf2::kHalfGamma * first, TrBdf2::kHalfGamma * rest);
+      }
       stepper.step(scheme, state, first, tau_start);
       for (std::uint64_t k = 1; k < interval.steps; ++k) {
         stepper.step(scheme, state, rest, tau_start + first + static_cast<double>(k - 1) * rest);

@@ -99,8 +99,7 @@ TridiagonalOperator FdmProcess::build_operator(const Grid& grid, std::span<doubl
                      grid.ds_dx().data(), grid.d2s_dx2().data(), r, q, sigma, op.lower_.data(),
                      op.diag_.data(), op.upper_.data());
   repair_rows(grid, r, q, sigma, op.lower_.data(), op.diag_.data(), op.upper_.data());
-  op.factorised_ = false;
-  op.reverse_factorised_ = false;
+  op.discard_factorisations();
   return op;
 }
 

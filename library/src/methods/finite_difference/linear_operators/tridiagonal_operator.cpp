@@ -23,11 +23,14 @@ TridiagonalOperator::TridiagonalOperator(std::size_t nodes, std::span<double> st
   pivot_ = storage.subspan(5 * nodes, nodes);
   sub_pairs_ = storage.subspan(6 * nodes, nodes);
   super_pairs_ = storage.subspan(7 * nodes, nodes);
-  reverse_sub_ = storage.subspan(8 * nodes, nodes);
-  reverse_super_ = storage.subspan(9 * nodes, nodes);
-  reverse_pivot_ = storage.subspan(10 * nodes, nodes);
-  reverse_sub_pairs_ = storage.subspan(11 * nodes, nodes);
-  reverse_super_pairs_ = storage.subspan(12 * nodes, nodes);
+  for (std::size_t k = 0; k < 2; ++k) {
+    const std::size_t base = (8 + 5 * k) * nodes;
+    floored_[k].sub = storage.subspan(base, nodes);
+    floored_[k].super = storage.subspan(base + nodes, nodes);
+    floored_[k].pivot = storage.subspan(base + 2 * nodes, nodes);
+    floored_[k].sub_pairs = storage.subspan(base + 3 * nodes, nodes);
+    floored_[k].super_pairs = storage.subspan(base + 4 * nodes, nodes);
+  }
   std::fill(lower_.begin(), lower_.end(), 0.0);
   std::fill(diag_.begin(), diag_.end(), 0.0);
   std::fill(upper_.begin(), upper_.end(), 0.0);
@@ -41,8 +44,7 @@ void TridiagonalOperator::set_row(std::size_t i, double lower, double diag, doub
   lower_[i] = i == 0 ? 0.0 : lower;
   diag_[i] = diag;
   upper_[i] = i == n - 1 ? 0.0 : upper;
-  factorised_ = false;
-  reverse_factorised_ = false;
+  discard_factorisations();
 }
 
 void TridiagonalOperator::set_boundary_row(std::size_t index) {
@@ -56,16 +58,14 @@ void TridiagonalOperator::set_boundary_row(std::size_t index) {
     diag_[n - 1] = 1.0;
     upper_[n - 1] = 0.0;
   }
-  factorised_ = false;
-  reverse_factorised_ = false;
+  discard_factorisations();
 }
 
 void TridiagonalOperator::set_system_edge_rows(const SystemEdgeRow& lower,
                                                const SystemEdgeRow& upper) {
   lower_edge_row_ = lower;
   upper_edge_row_ = upper;
-  factorised_ = false;
-  reverse_factorised_ = false;
+  discard_factorisations();
 }
 
 void TridiagonalOperator::use_implicit_edge_rows() {
@@ -145,41 +145,108 @@ void TridiagonalOperator::factorise(double theta) {
   ++factorisations_;
 }
 
-void TridiagonalOperator::factorise_reverse(double theta) {
-  // Position j is node N−1−j: the row before it is the node above, the row after it the node
-  // below, so the operator's upper coefficient plays the sub-diagonal and the lower one the
-  // super-diagonal, and the edge rows trade places.
+template <bool kReverse>
+void TridiagonalOperator::factorise_chains(std::span<const double> thetas,
+                                           std::span<FlooredFactorisation* const> slots) {
+  // Upward, position j is node j and the factorisation is the linear solve's own. Downward,
+  // position j is node N−1−j: the row before it is the node above, so the operator's upper
+  // coefficient plays the sub-diagonal and the lower one the super-diagonal, and the edge rows
+  // trade places. Each θ is its own chain of divisions; the loop advances them side by side.
   const std::size_t n = size();
   const std::size_t top = n - 1;
-  double* __restrict a = reverse_sub_.data();
-  double* __restrict cp = reverse_super_.data();
-  double* __restrict m = reverse_pivot_.data();
-  a[0] = 0.0;
-  m[0] = 1.0 / upper_edge_row_.edge(theta);
-  cp[0] = m[0] * upper_edge_row_.neighbour(theta);
+  const std::size_t count = thetas.size();
+  const SystemEdgeRow& start_row = kReverse ? upper_edge_row_ : lower_edge_row_;
+  const SystemEdgeRow& end_row = kReverse ? lower_edge_row_ : upper_edge_row_;
+  const double* __restrict before = kReverse ? upper_.data() : lower_.data();
+  const double* __restrict after = kReverse ? lower_.data() : upper_.data();
+  const double* __restrict di = diag_.data();
+  for (std::size_t c = 0; c < count; ++c) {
+    FlooredFactorisation& f = *slots[c];
+    const double theta = thetas[c];
+    f.sub[0] = 0.0;
+    f.pivot[0] = 1.0 / start_row.edge(theta);
+    f.super[0] = f.pivot[0] * start_row.neighbour(theta);
+  }
   for (std::size_t j = 1; j < top; ++j) {
-    const std::size_t i = top - j;
-    const double sub = -theta * upper_[i];
-    const double c = -theta * lower_[i];
-    m[j] = 1.0 / (1.0 - theta * diag_[i] - sub * cp[j - 1]);
-    cp[j] = m[j] * c;
-    a[j] = sub * m[j];
+    const std::size_t i = kReverse ? top - j : j;
+    for (std::size_t c = 0; c < count; ++c) {
+      FlooredFactorisation& f = *slots[c];
+      const double theta = thetas[c];
+      const double sub = -theta * before[i];
+      const double super = -theta * after[i];
+      f.pivot[j] = 1.0 / (1.0 - theta * di[i] - sub * f.super[j - 1]);
+      f.super[j] = f.pivot[j] * super;
+      f.sub[j] = sub * f.pivot[j];
+    }
   }
-  const double sub = lower_edge_row_.neighbour(theta);
-  m[top] = 1.0 / (lower_edge_row_.edge(theta) - sub * cp[top - 1]);
-  cp[top] = 0.0;
-  a[top] = sub * m[top];
-  double* __restrict pa = reverse_sub_pairs_.data();
-  double* __restrict pc = reverse_super_pairs_.data();
-  pa[0] = 0.0;
-  pc[0] = 0.0;
-  for (std::size_t j = 1; j < n; ++j) {
-    pa[j] = a[j] * a[j - 1];
-    pc[j] = cp[j - 1] * cp[j];
+  for (std::size_t c = 0; c < count; ++c) {
+    FlooredFactorisation& f = *slots[c];
+    const double theta = thetas[c];
+    const double sub = end_row.neighbour(theta);
+    f.pivot[top] = 1.0 / (end_row.edge(theta) - sub * f.super[top - 1]);
+    f.super[top] = 0.0;
+    f.sub[top] = sub * f.pivot[top];
+    f.sub_pairs[0] = 0.0;
+    f.super_pairs[0] = 0.0;
+    for (std::size_t j = 1; j < n; ++j) {
+      f.sub_pairs[j] = f.sub[j] * f.sub[j - 1];
+      f.super_pairs[j] = f.super[j - 1] * f.super[j];
+    }
+    f.side = kReverse ? FloorSide::Lower : FloorSide::Upper;
+    f.theta = theta;
+    f.valid = true;
+    ++factorisations_;
   }
-  reverse_theta_ = theta;
-  reverse_factorised_ = true;
-  ++factorisations_;
+}
+
+void TridiagonalOperator::prepare_floored(FloorSide side, double theta_a, double theta_b) {
+  const double thetas[2] = {theta_a, theta_b};
+  // Keep a slot that serves either θ; refill the others together.
+  FlooredFactorisation* free_slots[2] = {nullptr, nullptr};
+  double missing[2] = {0.0, 0.0};
+  std::size_t count = 0;
+  bool taken[2] = {false, false};
+  for (const double theta : thetas) {
+    bool served = false;
+    for (std::size_t k = 0; k < 2; ++k) {
+      if (floored_[k].serves(side, theta)) {
+        taken[k] = true;
+        served = true;
+      }
+    }
+    if (!served && !(count == 1 && std::fabs(theta - missing[0]) < kThetaTolerance)) {
+      missing[count++] = theta;
+    }
+  }
+  // The slot not factorised last goes first.
+  std::size_t filled = 0;
+  for (const std::size_t k : {1 - floored_last_, floored_last_}) {
+    if (!taken[k] && filled < count) {
+      free_slots[filled++] = &floored_[k];
+    }
+  }
+  if (count == 0) {
+    return;
+  }
+  if (side == FloorSide::Lower) {
+    factorise_chains<true>(std::span<const double>(missing, count),
+                           std::span<FlooredFactorisation* const>(free_slots, count));
+  } else {
+    factorise_chains<false>(std::span<const double>(missing, count),
+                            std::span<FlooredFactorisation* const>(free_slots, count));
+  }
+  floored_last_ = free_slots[count - 1] == &floored_[0] ? 0 : 1;
+}
+
+const TridiagonalOperator::FlooredFactorisation& TridiagonalOperator::floored_factorisation(
+    FloorSide side, double theta) {
+  for (const FlooredFactorisation& f : floored_) {
+    if (f.serves(side, theta)) {
+      return f;
+    }
+  }
+  prepare_floored(side, theta, theta);
+  return floored_[floored_last_];
 }
 
 void TridiagonalOperator::solve(double theta, std::span<const double> rhs, std::span<double> out,

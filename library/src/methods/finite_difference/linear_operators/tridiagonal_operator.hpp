@@ -39,7 +39,7 @@ class TridiagonalOperator {
   // Reused while |θ − θ_cached| is below this.
   static constexpr double kThetaTolerance = 1e-12;
 
-  static constexpr std::size_t kArrays = 13;
+  static constexpr std::size_t kArrays = 18;
   static constexpr std::size_t storage_size(std::size_t nodes) { return kArrays * nodes; }
 
   // All coefficients zero, no factorisation, the system's edge rows those of I − θ·L. `storage`
@@ -103,6 +103,10 @@ class TridiagonalOperator {
                                    FloorAt floor_at, FloorSide side, bool hold_raised,
                                    std::span<double> out, std::span<double> image);
 
+  // Makes the floored solves of `side` at θ = theta_a and θ = theta_b use cached factorisations,
+  // the two computed in one pass where neither is cached (their chains of divisions interleave).
+  void prepare_floored(FloorSide side, double theta_a, double theta_b);
+
   bool has_factorisation() const { return factorised_; }
   // The number of factorisations computed so far.
   std::uint64_t factorisation_count() const { return factorisations_; }
@@ -118,7 +122,8 @@ class TridiagonalOperator {
   }
   void factorise(double theta);
   // The arrays of a factorisation along its direction of elimination: position j is the j-th row
-  // eliminated. See sub_ … super_pairs_ below.
+  // eliminated (node j upward, node N−1−j downward, where the row before a position is the node
+  // above it), with the meaning of sub_ … super_pairs_ below.
   struct ChainFactorisation {
     const double* sub;
     const double* super;
@@ -126,17 +131,40 @@ class TridiagonalOperator {
     const double* sub_pairs;
     const double* super_pairs;
   };
+  // A cached factorisation of the floored solves: its direction, θ and arrays.
+  struct FlooredFactorisation {
+    std::span<double> sub;
+    std::span<double> super;
+    std::span<double> pivot;
+    std::span<double> sub_pairs;
+    std::span<double> super_pairs;
+    FloorSide side = FloorSide::Lower;
+    double theta = 0.0;
+    bool valid = false;
+
+    bool serves(FloorSide s, double t) const {
+      return valid && side == s && std::fabs(t - theta) < kThetaTolerance;
+    }
+    ChainFactorisation chain() const {
+      return {sub.data(), super.data(), pivot.data(), sub_pairs.data(), super_pairs.data()};
+    }
+  };
+  // Factorises for the floored solves of `side` at each θ of `thetas` (one or two) into the
+  // slots of the same index, eliminating away from the floor's edge.
+  template <bool kReverse>
+  void factorise_chains(std::span<const double> thetas,
+                        std::span<FlooredFactorisation* const> slots);
+  // The slot serving (side, θ), factorised into the slot not used last when none does.
+  const FlooredFactorisation& floored_factorisation(FloorSide side, double theta);
+  void discard_factorisations() {
+    factorised_ = false;
+    floored_[0].valid = false;
+    floored_[1].valid = false;
+  }
   template <bool kReverse, typename RhsAt, typename FloorAt>
   void floored_sweep(const ChainFactorisation& f, double first, RhsAt rhs_at, double last,
                      FloorAt floor_at, bool hold_raised, double* __restrict u,
                      double* __restrict y) const;
-  // The same for the factorisation that eliminates from row N−1 downward.
-  void prepare_reverse(double theta) {
-    if (!reverse_factorised_ || !(std::fabs(theta - reverse_theta_) < kThetaTolerance)) {
-      factorise_reverse(theta);
-    }
-  }
-  void factorise_reverse(double theta);
   void require_length(std::span<const double> values) const;
   // Both sweeps of the solve; rhs₀ = first, rhs at N−1 = last, rhsᵢ = rhs_at(i) in between.
   // With kWithImage, y = L·u as well.
@@ -156,18 +184,12 @@ class TridiagonalOperator {
   std::span<double> pivot_;
   std::span<double> sub_pairs_;
   std::span<double> super_pairs_;
-  // The factorisation that eliminates downward, stored along its direction (position j is node
-  // N−1−j), with the same meaning as the arrays above: there the row before a position is the
-  // node above it.
-  std::span<double> reverse_sub_;
-  std::span<double> reverse_super_;
-  std::span<double> reverse_pivot_;
-  std::span<double> reverse_sub_pairs_;
-  std::span<double> reverse_super_pairs_;
+  // The two factorisations of the floored solves (an American march steps at two sizes), and
+  // the slot factorised last.
+  FlooredFactorisation floored_[2];
+  std::size_t floored_last_ = 0;
   double theta_ = 0.0;
   bool factorised_ = false;
-  double reverse_theta_ = 0.0;
-  bool reverse_factorised_ = false;
   SystemEdgeRow lower_edge_row_{};
   SystemEdgeRow upper_edge_row_{};
   std::uint64_t factorisations_ = 0;
@@ -260,16 +282,13 @@ void TridiagonalOperator::solve_above_floor_and_apply(double theta, double first
                                                       std::span<double> image) {
   require_length(out);
   require_length(image);
+  const ChainFactorisation chain = floored_factorisation(side, theta).chain();
   if (side == FloorSide::Upper) {
-    prepare(theta);
-    floored_sweep<false>(
-        {sub_.data(), super_.data(), pivot_.data(), sub_pairs_.data(), super_pairs_.data()}, first,
-        rhs_at, last, floor_at, hold_raised, out.data(), image.data());
+    floored_sweep<false>(chain, first, rhs_at, last, floor_at, hold_raised, out.data(),
+                         image.data());
   } else {
-    prepare_reverse(theta);
-    floored_sweep<true>({reverse_sub_.data(), reverse_super_.data(), reverse_pivot_.data(),
-                         reverse_sub_pairs_.data(), reverse_super_pairs_.data()},
-                        first, rhs_at, last, floor_at, hold_raised, out.data(), image.data());
+    floored_sweep<true>(chain, first, rhs_at, last, floor_at, hold_raised, out.data(),
+                        image.data());
   }
 }
 

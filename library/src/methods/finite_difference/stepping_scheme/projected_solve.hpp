@@ -31,16 +31,24 @@ class ProjectedSolve : public PostProjection<Condition> {
     auto& discretisation = this->discretisation();
     const double* __restrict s = discretisation.grid().spots().data();
     const VanillaPayoff payoff = payoff_;
-    const FloorSide side = payoff.sign > 0.0 ? FloorSide::Upper : FloorSide::Lower;
+    const FloorSide side = floor_side();
     discretisation.op().solve_above_floor_and_apply(
         theta, first, rhs_at, last, [s, payoff](std::size_t i) { return payoff.exercise(s[i]); },
         side, this->exercise_flag(), out, image);
+  }
+
+  // Factorisations for stages whose implicit weight θ is theta_a or theta_b, computed together.
+  void prepare_implicit_weights(double theta_a, double theta_b) {
+    this->discretisation().op().prepare_floored(floor_side(), theta_a, theta_b);
   }
 
   // The stage result is already above its floor.
   void project(std::span<double> /*v*/, std::span<double> /*image*/) {}
 
  private:
+  // A call is exercised from the upper edge of the grid, a put from the lower.
+  FloorSide floor_side() const { return payoff_.sign > 0.0 ? FloorSide::Upper : FloorSide::Lower; }
+
   VanillaPayoff payoff_;
 };
 
