@@ -340,6 +340,9 @@ void TridiagonalOperator::floored_sweep(const ChainFactorisation& f, double firs
            : i == top ? lo[top] * u[top - 1] + di[top] * u[top]
                       : lo[i] * u[i - 1] + di[i] * u[i] + up[i] * u[i + 1];
   };
+  const auto interior_row = [lo, di, up, u](std::size_t i) {
+    return lo[i] * u[i - 1] + di[i] * u[i] + up[i] * u[i + 1];
+  };
   const auto image_at = [&](std::size_t position) {
     const std::size_t i = node(position);
     y[i] = hold_raised && !(u[i] > floor(position)) ? 0.0 : row_at(i);
@@ -386,15 +389,25 @@ void TridiagonalOperator::floored_sweep(const ChainFactorisation& f, double firs
     u[node(k - 1)] = next;
     u[node(k - 2)] = after;
     below_floor |= (next < floor(k - 1)) | (after < floor(k - 2));
-    image_at(k);
-    image_at(k - 1);
+    // Past the run no value is on its floor: the rows are the operator's, the edge's at most
+    // at the first.
+    if (k == top) {
+      image_at(k);
+    } else {
+      y[node(k)] = interior_row(node(k));
+    }
+    y[node(k - 1)] = interior_row(node(k - 1));
     here = after;
   }
   if (k == 1) {
     const double next = z[node(0)] - cp[0] * here;
     u[node(0)] = next;
     below_floor |= next < floor(0);
-    image_at(1);
+    if (top == 1) {
+      image_at(1);
+    } else {
+      y[node(1)] = interior_row(node(1));
+    }
   }
   image_at(0);
   if (!below_floor) {
