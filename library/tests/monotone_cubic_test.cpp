@@ -4,6 +4,9 @@
 
 #include <cmath>
 #include <random>
+#include <vector>
+
+#include "math/interpolate/linear.hpp"
 
 namespace vyr {
 namespace {
@@ -191,6 +194,37 @@ TEST(MonotoneCubic, CopiesShareTheirNodeArrays) {
   EXPECT_EQ(g.ys().data(), f.ys().data());
   EXPECT_EQ(g.slopes().data(), f.slopes().data());
   EXPECT_EQ(g.second_derivatives().data(), f.second_derivatives().data());
+}
+
+TEST(MonotoneCubic, ReadingsWithoutTheInterpolatorAreItsOwnToTheLastBit) {
+  // An interior piece from its four nodes, and the natural spline's curvature at any point, equal
+  // what the whole interpolator reads, on smooth, kinked and oscillating data.
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> step(0.01, 0.3);
+  std::uniform_real_distribution<double> noise(-1.0, 1.0);
+  for (int data = 0; data < 3; ++data) {
+    std::vector<double> xs{0.0};
+    for (int i = 1; i < 41; ++i) {
+      xs.push_back(xs.back() + step(random));
+    }
+    std::vector<double> ys;
+    for (const double x : xs) {
+      ys.push_back(data == 0   ? std::exp(0.3 * x)
+                   : data == 1 ? std::fmax(5.0 - x, 0.0)
+                               : std::sin(3.0 * x) + 0.1 * noise(random));
+    }
+    const MonotoneCubicInterpolator spline = MonotoneCubicInterpolator::create(xs, ys).value();
+    std::vector<double> scratch(2 * xs.size());
+    for (double x = xs.front() - 0.5; x < xs.back() + 0.5; x += 0.0371) {
+      EXPECT_EQ(natural_second_derivative(xs, ys, x, scratch), spline.second_derivative(x)) << x;
+      const std::size_t j = locate_segment(xs, x);
+      if (j >= 1 && j + 2 < xs.size()) {
+        const MonotoneCubicPiece piece = interior_piece(xs, ys, j);
+        EXPECT_EQ(piece.value(x), spline.value(x)) << x;
+        EXPECT_EQ(piece.derivative(x), spline.derivative(x)) << x;
+      }
+    }
+  }
 }
 
 }  // namespace

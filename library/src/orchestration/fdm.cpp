@@ -79,19 +79,17 @@ MonotoneCubicInterpolator spline(std::span<const double> xs, std::span<const dou
   return std::move(created).value();
 }
 
-// The spline through (xs, ys) as far as it is read at x. Inside the grid the cubic piece that
-// holds x depends only on the four nodes around it (the slopes of its two end nodes are secants
-// over their neighbours, limited by the neighbouring secants), so the spline through those four
-// nodes gives the very same value and derivatives at a fraction of the cost. The end pieces
-// depend on the natural spline's curvature over the whole grid and use every node.
-MonotoneCubicInterpolator spline_read_at(std::span<const double> xs, std::span<const double> ys,
-                                         double x) {
+// The piece of the spline through (xs, ys) that is read at x. Inside the grid it depends only on
+// the four nodes around x (the slopes of its two end nodes are secants over their neighbours,
+// limited by the neighbouring secants) and is formed from them directly; the end pieces depend on
+// the natural spline's curvature over the whole grid and use every node.
+MonotoneCubicPiece piece_read_at(std::span<const double> xs, std::span<const double> ys, double x) {
   const std::size_t n = xs.size();
   const std::size_t j = locate_segment(xs, x);
   if (j >= 1 && j + 2 < n) {
-    return spline(xs.subspan(j - 1, 4), ys.subspan(j - 1, 4));
+    return interior_piece(xs, ys, j);
   }
-  return spline(xs, ys);
+  return spline(xs, ys).piece(x);
 }
 
 // Spot values whose logarithm lies within this of the largest or smallest normal double: the
@@ -200,15 +198,15 @@ PricingResult march_and_read(const PricingInputs& in, std::span<const double> di
   // they are read at the spot, and the natural spline's curvature there for gamma.
   const std::span<const double> s = discretisation.grid().s_of_x();
   const std::span<const double> values = state.values.first(nodes);
-  const MonotoneCubicInterpolator value_spline = spline_read_at(s, values, spot);
+  const MonotoneCubicPiece value_piece = piece_read_at(s, values, spot);
   std::vector<double> curvature_scratch(2 * nodes);
   return PricingResult{
       .vega = std::nullopt,
       .rho = std::nullopt,
-      .delta = value_spline.derivative(spot),
+      .delta = value_piece.derivative(spot),
       .gamma = natural_second_derivative(s, values, spot, curvature_scratch),
-      .theta = -spline_read_at(s, state.image.first(nodes), spot).value(spot),
-      .price = value_spline.value(spot),
+      .theta = -piece_read_at(s, state.image.first(nodes), spot).value(spot),
+      .price = value_piece.value(spot),
   };
 }
 

@@ -103,27 +103,50 @@ Piece locate_piece(const std::vector<double>& xs, double x) {
 
 }  // namespace
 
-double MonotoneCubicInterpolator::value(double x) const {
-  const std::vector<double>& ys = *ys_;
-  const std::vector<double>& d = *slopes_;
-  const auto [i, h, s] = locate_piece(*xs_, x);
+double MonotoneCubicPiece::value(double x) const {
+  const double s = (x - x0) / h;
   const double s2 = s * s;
   const double s3 = s2 * s;
   const double h00 = 2.0 * s3 - 3.0 * s2 + 1.0;
   const double h01 = 3.0 * s2 - 2.0 * s3;
   const double h10 = s3 - 2.0 * s2 + s;
   const double h11 = s3 - s2;
-  return ((h10 * h * d[i] + h00 * ys[i]) + h01 * ys[i + 1]) + h11 * h * d[i + 1];
+  return ((h10 * h * d0 + h00 * y0) + h01 * y1) + h11 * h * d1;
+}
+
+double MonotoneCubicPiece::derivative(double x) const {
+  const double s = (x - x0) / h;
+  const double s2 = s * s;
+  return (6.0 * (s2 - s) * y0 + (3.0 * s2 - 4.0 * s + 1.0) * h * d0 + 6.0 * (s - s2) * y1 +
+          (3.0 * s2 - 2.0 * s) * h * d1) /
+         h;
+}
+
+MonotoneCubicPiece MonotoneCubicInterpolator::piece(double x) const {
+  const std::vector<double>& xs = *xs_;
+  const std::vector<double>& ys = *ys_;
+  const std::vector<double>& d = *slopes_;
+  const std::size_t i = locate_segment(xs, x);
+  return {xs[i], xs[i + 1] - xs[i], ys[i], ys[i + 1], d[i], d[i + 1]};
+}
+
+double MonotoneCubicInterpolator::value(double x) const {
+  return piece(x).value(x);
 }
 
 double MonotoneCubicInterpolator::derivative(double x) const {
-  const std::vector<double>& ys = *ys_;
-  const std::vector<double>& d = *slopes_;
-  const auto [i, h, s] = locate_piece(*xs_, x);
-  const double s2 = s * s;
-  return (6.0 * (s2 - s) * ys[i] + (3.0 * s2 - 4.0 * s + 1.0) * h * d[i] +
-          6.0 * (s - s2) * ys[i + 1] + (3.0 * s2 - 2.0 * s) * h * d[i + 1]) /
-         h;
+  return piece(x).derivative(x);
+}
+
+MonotoneCubicPiece interior_piece(std::span<const double> xs, std::span<const double> ys,
+                                  std::size_t j) {
+  // The slopes create() gives nodes j and j + 1 from their neighbours' secants.
+  const auto secant = [xs, ys](std::size_t i) { return (ys[i + 1] - ys[i]) / (xs[i + 1] - xs[i]); };
+  const auto slope = [xs, ys, &secant](std::size_t k) {
+    const double central = (ys[k + 1] - ys[k - 1]) / (xs[k + 1] - xs[k - 1]);
+    return limited_slope(central, secant(k - 1), secant(k));
+  };
+  return {xs[j], xs[j + 1] - xs[j], ys[j], ys[j + 1], slope(j), slope(j + 1)};
 }
 
 double MonotoneCubicInterpolator::second_derivative(double x) const {

@@ -11,6 +11,20 @@
 
 namespace vyr {
 
+// One cubic Hermite piece: from (x0, y0) with slope d0 over a width h to (x0 + h, y1) with slope
+// d1, read anywhere on its line.
+struct MonotoneCubicPiece {
+  double x0;
+  double h;
+  double y0;
+  double y1;
+  double d0;
+  double d1;
+
+  double value(double x) const;
+  double derivative(double x) const;
+};
+
 class MonotoneCubicInterpolator {
  public:
   // Fails with InsufficientPoints when n <= 2. The caller supplies strictly increasing xs and ys
@@ -21,6 +35,8 @@ class MonotoneCubicInterpolator {
   double value(double x) const;
   double derivative(double x) const;
   double second_derivative(double x) const;
+  // The piece that value() and derivative() read at x.
+  MonotoneCubicPiece piece(double x) const;
 
   std::span<const double> xs() const { return *xs_; }
   std::span<const double> ys() const { return *ys_; }
@@ -44,6 +60,12 @@ class MonotoneCubicInterpolator {
   std::shared_ptr<const std::vector<double>> slopes_;
   std::shared_ptr<const std::vector<double>> second_derivatives_;
 };
+
+// The piece of MonotoneCubicInterpolator::create(xs, ys) over segment j (between nodes j and
+// j + 1), 1 ≤ j ≤ n − 3, to the last bit, without building the interpolator: inside the nodes its
+// two slopes depend only on nodes j − 1 … j + 2.
+MonotoneCubicPiece interior_piece(std::span<const double> xs, std::span<const double> ys,
+                                  std::size_t j);
 
 // What MonotoneCubicInterpolator::create(xs, ys) would give for second_derivative(x), to the last
 // bit, without building the interpolator: the natural spline's elimination over every node, and
