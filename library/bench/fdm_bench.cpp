@@ -10,7 +10,7 @@
 #include "methods/finite_difference/grids/uniform.hpp"
 #include "methods/finite_difference/payoff.hpp"
 #include "methods/finite_difference/spatial_discretisation.hpp"
-#include "methods/finite_difference/stepping_scheme/post_projection.hpp"
+#include "methods/finite_difference/stepping_scheme/projected_solve.hpp"
 #include "methods/finite_difference/time_stepping/tr_bdf2.hpp"
 #include "orchestration/fdm.hpp"
 
@@ -52,7 +52,7 @@ void BM_TrBdf2Step(benchmark::State& state) {
       FdmProcess{0.05, 0.0, 0.2},
       NeumannStandard::for_option(OptionType::Put, ExerciseStyle::American, 100.0, 0.0),
       operator_storage);
-  PostProjection scheme(discretisation, VanillaPayoff::for_option(OptionType::Put, 100.0));
+  ProjectedSolve scheme(discretisation, VanillaPayoff::for_option(OptionType::Put, 100.0));
   TrBdf2 stepper(kNodes, stepper_storage);
   InputVectors vectors{values, image};
   scheme.initialise(vectors);
