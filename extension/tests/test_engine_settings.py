@@ -230,6 +230,10 @@ SOUND_PRICES = [
     (True, True, 100.0, 0.1, 10.0, 0.25, 365, (640, 801), 0.115938 * (1 - 1e-3),
      0.115938 * (1 + 1e-3)),
     (False, True, 100.0, 0.2, 0.0, 0.01, 365, (640, 801), 0.0091959 - 1e-5, 0.0091959 + 1e-5),
+    # A call whose log spot drifts 40 standard deviations toward its exercise boundary (true
+    # value 111.738): its European part comes from the forward.
+    (True, True, 149.4, 0.1289, 0.0114, 0.0116, 5782, (640, 801), 111.738 * (1 - 1e-3),
+     111.738 * (1 + 1e-3)),
 ]
 
 

@@ -143,9 +143,14 @@ double concentration_at_exercise_boundary(double alpha, OptionType type, double 
   return layer < alpha ? layer : alpha;
 }
 
-// One march on the grid around the strike, and the reading at the spot.
+// One march on the grid around the strike, and the reading at the spot. With
+// `on_the_american_grid`, a European option is marched on the grid its American twin gets (the
+// range kept clear of the exercise boundary, the concentration at it, the short first step),
+// with its own edge condition and no exercise.
 PricingResult march_and_read(const PricingInputs& in, std::span<const double> dividend_times,
-                             std::span<const double> dividend_amounts, const FdmConfig& config) {
+                             std::span<const double> dividend_amounts, const FdmConfig& config,
+                             bool on_the_american_grid = false) {
+  const ExerciseStyle grid_style = on_the_american_grid ? ExerciseStyle::American : in.style;
   const double maturity = in.maturity;
   const double spot = in.spot;
   const double sigma = in.sigma;
@@ -161,7 +166,7 @@ PricingResult march_and_read(const PricingInputs& in, std::span<const double> di
   // adds to the nodes, must lie on it.
   const double strike = in.strike;
   const double alpha =
-      in.style == ExerciseStyle::American
+      grid_style == ExerciseStyle::American
           ? concentration_at_exercise_boundary(config.transform.alpha, in.type, sigma, r, q)
           : config.transform.alpha;
   const CoordinateTransform transform(config.transform.kind, strike, alpha);
@@ -171,7 +176,7 @@ PricingResult march_and_read(const PricingInputs& in, std::span<const double> di
   const SpotRange range = representable(
       clear_of_exercise_boundary(
           centred_spot_range(strike, sigma, maturity, config.grid_std_devs, reference_spot),
-          in.type, in.style, strike, sigma, maturity, r, q),
+          in.type, grid_style, strike, sigma, maturity, r, q),
       strike, reference_spot);
   const Grid grid =
       build_uniform_grid(transform, transform.to_x(range.s_min), transform.to_x(range.s_max), nodes,
@@ -183,12 +188,14 @@ PricingResult march_and_read(const PricingInputs& in, std::span<const double> di
   TrBdf2 stepper(nodes, workspace.stepper_storage());
   InputVectors state{workspace.values(), workspace.image()};
   const VanillaPayoff payoff = VanillaPayoff::for_option(in.type, strike);
+  const bool short_first_step =
+      grid_style == ExerciseStyle::American && !early_exercise_never_pays(in.type, r, q);
   if (in.style == ExerciseStyle::European) {
     Linear<NeumannStandard> scheme(discretisation, payoff);
-    march(scheme, stepper, state, time_grid, maturity, false);
+    march(scheme, stepper, state, time_grid, maturity, short_first_step);
   } else {
     ProjectedSolve<NeumannStandard> scheme(discretisation, payoff);
-    march(scheme, stepper, state, time_grid, maturity, !early_exercise_never_pays(in.type, r, q));
+    march(scheme, stepper, state, time_grid, maturity, short_first_step);
   }
   if (time_grid.intervals().empty()) {
     panic("Solver never ran");
@@ -292,6 +299,47 @@ PricingResult blended(const PricingResult& own, const PricingResult& other, doub
   return result;
 }
 
+double forward_share(const PricingInputs& in);
+PricingResult european_through_the_forward(const PricingInputs& in, const FdmConfig& config);
+
+// Where an American option's log spot drifts far over its life, the error of the drift-following
+// rows on its grid lies almost all in its European part: priced as a European on that very grid,
+// the two differ by the early-exercise premium and little else. Such an option keeps that
+// premium and takes its European part from the forward's drift-free grid, the price a European
+// of that drift gets: V = V_A + s·(E_forward − E_grid), s the forward route's share for the
+// European, so the correction comes in over the same band of drifts and the price stays
+// continuous. Greeks alike. In the sweep at 801 × 640 it took the misses among such options from
+// 9 to 3 (a call at σ = 1.16 % over 15.8 years: 1.5 % off before, 4e-6 now), and no case left
+// the tolerance.
+PricingResult with_the_european_part_of_the_forward(const PricingResult& american,
+                                                    const PricingInputs& in,
+                                                    std::span<const double> dividend_times,
+                                                    std::span<const double> dividend_amounts,
+                                                    const FdmConfig& config, bool cash_inside) {
+  if (in.style != ExerciseStyle::American || cash_inside ||
+      early_exercise_never_pays(in.type, in.r, in.q)) {
+    return american;
+  }
+  PricingInputs european = in;
+  european.style = ExerciseStyle::European;
+  const double share = forward_share(european);
+  if (!(share > 0.0)) {
+    return american;
+  }
+  const PricingResult on_the_grid =
+      march_and_read(european, dividend_times, dividend_amounts, config, true);
+  const PricingResult forward = european_through_the_forward(european, config);
+  const auto corrected = [share](double value, double grid, double exact) {
+    return value + share * (exact - grid);
+  };
+  PricingResult result = american;
+  result.price = corrected(american.price, on_the_grid.price, forward.price);
+  result.delta = corrected(american.delta, on_the_grid.delta, forward.delta);
+  result.gamma = corrected(american.gamma, on_the_grid.gamma, forward.gamma);
+  result.theta = corrected(american.theta, on_the_grid.theta, forward.theta);
+  return result;
+}
+
 // The option on its own grid: calls on wide distributions go through the put, the two blended
 // across a band of widths so that the price stays continuous in σ and T, and narrower calls keep
 // their own grid.
@@ -306,7 +354,9 @@ PricingResult on_the_grid(const PricingInputs& in, std::span<const double> divid
   if (through_put == 1.0) {
     return call_through_the_put(in, config);
   }
-  const PricingResult own = march_and_read(in, dividend_times, dividend_amounts, config);
+  const PricingResult own = with_the_european_part_of_the_forward(
+      march_and_read(in, dividend_times, dividend_amounts, config), in, dividend_times,
+      dividend_amounts, config, cash_inside);
   return through_put > 0.0 ? blended(own, call_through_the_put(in, config), through_put) : own;
 }
 
