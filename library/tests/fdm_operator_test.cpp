@@ -190,6 +190,25 @@ std::vector<double> projected_gauss_seidel(const TridiagonalOperator& op, double
   return u;
 }
 
+// An exercise problem on n nodes: a floor falling linearly away from the `side` edge (1 there,
+// −1 at the other), like a payoff, and a right-hand side that pulls the solution just below it
+// where the floor is positive.
+struct FloorProblem {
+  std::vector<double> floor;
+  std::vector<double> rhs;
+};
+
+FloorProblem exercise_problem(std::size_t n, FloorSide side) {
+  FloorProblem problem{std::vector<double>(n), std::vector<double>(n)};
+  for (std::size_t i = 0; i < n; ++i) {
+    const double x =
+        static_cast<double>(side == FloorSide::Lower ? i : n - 1 - i) / static_cast<double>(n - 1);
+    problem.floor[i] = 1.0 - 2.0 * x;
+    problem.rhs[i] = std::fmax(problem.floor[i], 0.0) - 0.05;
+  }
+  return problem;
+}
+
 // The floored solve one row at a time: elimination away from `side`, then each value floored as
 // the substitution reaches it, with no shortcut.
 std::vector<double> floored_row_by_row(const TridiagonalOperator& op, double theta,
@@ -238,15 +257,9 @@ TEST(TridiagonalOperator, FlooredSolveFloorsAValueBeyondTheExercisedRun) {
     for (const FloorSide side : {FloorSide::Lower, FloorSide::Upper}) {
       OwnedOperator o(n);
       fill_diffusion(o.op, EdgeRows::Implicit);
-      std::vector<double> floor(n);
-      std::vector<double> rhs(n);
+      auto [floor, rhs] = exercise_problem(n, side);
       const std::size_t spike = side == FloorSide::Lower ? n - 3 : 2;
-      for (std::size_t i = 0; i < n; ++i) {
-        const double x = static_cast<double>(side == FloorSide::Lower ? i : n - 1 - i) /
-                         static_cast<double>(n - 1);
-        floor[i] = i == spike ? 2.0 : 1.0 - 2.0 * x;
-        rhs[i] = std::fmax(1.0 - 2.0 * x, 0.0) - 0.05;
-      }
+      floor[spike] = 2.0;
       const double theta = 0.02;
       std::vector<double> u(n);
       std::vector<double> image(n);
@@ -276,14 +289,7 @@ TEST(TridiagonalOperator, FlooredSolvesKeepTheFactorisationsOfTwoStepSizes) {
     fill_diffusion(on_demand.op, EdgeRows::FirstDifference);
     prepared.op.prepare_floored(side, 0.004, 0.017);
     EXPECT_EQ(prepared.op.factorisation_count(), 2u);
-    std::vector<double> rhs(n);
-    std::vector<double> floor(n);
-    for (std::size_t i = 0; i < n; ++i) {
-      const double x = static_cast<double>(side == FloorSide::Lower ? i : n - 1 - i) /
-                       static_cast<double>(n - 1);
-      floor[i] = 1.0 - 2.0 * x;
-      rhs[i] = std::fmax(floor[i], 0.0) - 0.05;
-    }
+    const auto [floor, rhs] = exercise_problem(n, side);
     const auto solve = [&](TridiagonalOperator& op, double theta) {
       std::vector<double> u(n);
       std::vector<double> image(n);
@@ -340,14 +346,7 @@ TEST(TridiagonalOperator, FlooredSolveSolvesTheComplementarityProblem) {
       for (const FloorSide side : {FloorSide::Lower, FloorSide::Upper}) {
         OwnedOperator o(n);
         fill_diffusion(o.op, rows);
-        std::vector<double> floor(n);
-        std::vector<double> rhs(n);
-        for (std::size_t i = 0; i < n; ++i) {
-          const double x = static_cast<double>(side == FloorSide::Lower ? i : n - 1 - i) /
-                           static_cast<double>(n - 1);
-          floor[i] = 1.0 - 2.0 * x;
-          rhs[i] = std::fmax(floor[i], 0.0) - 0.05;
-        }
+        auto [floor, rhs] = exercise_problem(n, side);
         if (rows == EdgeRows::FirstDifference) {
           rhs[0] = 0.0;
           rhs[n - 1] = 0.0;
