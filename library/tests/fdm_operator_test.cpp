@@ -209,6 +209,23 @@ FloorProblem exercise_problem(std::size_t n, FloorSide side) {
   return problem;
 }
 
+// The floored solve of (I − θ·L)·u ≥ rhs, u ≥ floor (rhs[0] and rhs[n − 1] those of the edge
+// rows), and its image.
+struct FlooredSolution {
+  std::vector<double> u;
+  std::vector<double> image;
+};
+
+FlooredSolution floored_solve(TridiagonalOperator& op, double theta, const std::vector<double>& rhs,
+                              const std::vector<double>& floor, FloorSide side, bool hold_raised) {
+  const std::size_t n = op.size();
+  FlooredSolution solution{std::vector<double>(n), std::vector<double>(n)};
+  op.solve_above_floor_and_apply(
+      theta, rhs[0], [&rhs](std::size_t i) { return rhs[i]; }, rhs[n - 1],
+      [&floor](std::size_t i) { return floor[i]; }, side, hold_raised, solution.u, solution.image);
+  return solution;
+}
+
 // The floored solve one row at a time: elimination away from `side`, then each value floored as
 // the substitution reaches it, with no shortcut.
 std::vector<double> floored_row_by_row(const TridiagonalOperator& op, double theta,
@@ -261,11 +278,7 @@ TEST(TridiagonalOperator, FlooredSolveFloorsAValueBeyondTheExercisedRun) {
       const std::size_t spike = side == FloorSide::Lower ? n - 3 : 2;
       floor[spike] = 2.0;
       const double theta = 0.02;
-      std::vector<double> u(n);
-      std::vector<double> image(n);
-      o.op.solve_above_floor_and_apply(
-          theta, rhs[0], [&rhs](std::size_t i) { return rhs[i]; }, rhs[n - 1],
-          [&floor](std::size_t i) { return floor[i]; }, side, false, u, image);
+      const auto [u, image] = floored_solve(o.op, theta, rhs, floor, side, false);
       const std::vector<double> reference = floored_row_by_row(o.op, theta, rhs, floor, side);
       std::vector<double> product(n);
       o.op.apply(u, product);
@@ -289,14 +302,11 @@ TEST(TridiagonalOperator, FlooredSolvesKeepTheFactorisationsOfTwoStepSizes) {
     fill_diffusion(on_demand.op, EdgeRows::FirstDifference);
     prepared.op.prepare_floored(side, 0.004, 0.017);
     EXPECT_EQ(prepared.op.factorisation_count(), 2u);
-    const auto [floor, rhs] = exercise_problem(n, side);
+    auto [floor, rhs] = exercise_problem(n, side);
+    rhs[0] = 0.0;
+    rhs[n - 1] = 0.0;
     const auto solve = [&](TridiagonalOperator& op, double theta) {
-      std::vector<double> u(n);
-      std::vector<double> image(n);
-      op.solve_above_floor_and_apply(
-          theta, 0.0, [&rhs](std::size_t i) { return rhs[i]; }, 0.0,
-          [&floor](std::size_t i) { return floor[i]; }, side, true, u, image);
-      return u;
+      return floored_solve(op, theta, rhs, floor, side, true).u;
     };
     for (const double theta : {0.004, 0.017, 0.004, 0.017}) {
       EXPECT_EQ(solve(prepared.op, theta), solve(on_demand.op, theta));
@@ -323,11 +333,8 @@ TEST(TridiagonalOperator, FlooredSolveIsTheLinearSolveWhereTheFloorNeverBinds) {
       std::vector<double> linear(n);
       std::vector<double> scratch(n);
       o.op.solve(theta, rhs, linear, scratch);
-      std::vector<double> floored(n);
-      std::vector<double> image(n);
-      o.op.solve_above_floor_and_apply(
-          theta, rhs[0], [&rhs](std::size_t i) { return rhs[i]; }, rhs[n - 1],
-          [](std::size_t) { return -1e300; }, side, true, floored, image);
+      const auto [floored, image] =
+          floored_solve(o.op, theta, rhs, std::vector<double>(n, -1e300), side, true);
       std::vector<double> product(n);
       o.op.apply(floored, product);
       for (std::size_t i = 0; i < n; ++i) {
@@ -352,11 +359,7 @@ TEST(TridiagonalOperator, FlooredSolveSolvesTheComplementarityProblem) {
           rhs[n - 1] = 0.0;
         }
         const double theta = 0.02;
-        std::vector<double> u(n);
-        std::vector<double> image(n);
-        o.op.solve_above_floor_and_apply(
-            theta, rhs[0], [&rhs](std::size_t i) { return rhs[i]; }, rhs[n - 1],
-            [&floor](std::size_t i) { return floor[i]; }, side, true, u, image);
+        const auto [u, image] = floored_solve(o.op, theta, rhs, floor, side, true);
         const std::vector<double> reference = projected_gauss_seidel(o.op, theta, rhs, floor);
         const std::vector<double> residual = system_times(o.op, theta, u);
         std::vector<double> product(n);

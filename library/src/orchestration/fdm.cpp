@@ -132,14 +132,7 @@ SpotRange representable(const SpotRange& range, double strike, double reference_
 // away from the strike (a put with q > r, a call with r > q) has a small |β| and keeps α.
 double concentration_at_exercise_boundary(double alpha, OptionType type, double sigma, double r,
                                           double q) {
-  const double variance = sigma * sigma;
-  const double b = r - q - variance / 2.0;
-  const double disc = std::sqrt(b * b + 2.0 * r * variance);
-  // Each root from whichever form avoids cancellation: the two multiply to −2r/σ².
-  const double beta = type == OptionType::Call
-                          ? (b < 0.0 ? (disc - b) / variance : 2.0 * r / (disc + b))
-                          : (b > 0.0 ? (b + disc) / variance : 2.0 * r / (disc - b));
-  const double layer = 1.0 / std::fabs(beta);
+  const double layer = 1.0 / std::fabs(perpetual_exponent(type, sigma, r, q));
   return layer < alpha ? layer : alpha;
 }
 

@@ -27,6 +27,33 @@ double limited_slope(double slope, double left, double right) {
   return slope;
 }
 
+// The secant over segment i.
+double secant(std::span<const double> xs, std::span<const double> ys, std::size_t i) {
+  return (ys[i + 1] - ys[i]) / (xs[i + 1] - xs[i]);
+}
+
+// The slope at an interior node k: the secant over its two neighbouring segments, limited.
+double interior_slope(std::span<const double> xs, std::span<const double> ys, std::size_t k) {
+  const double central = (ys[k + 1] - ys[k - 1]) / (xs[k + 1] - xs[k - 1]);
+  return limited_slope(central, secant(xs, ys, k - 1), secant(xs, ys, k));
+}
+
+// The forward elimination of the natural cubic spline's tridiagonal system, M = 0 at both ends:
+// M(k) = u(k)·M(k+1) + v(k) for 0 < k < n − 1. u and v hold n values.
+void eliminate_natural_spline(std::span<const double> xs, std::span<const double> ys,
+                              double* __restrict u, double* __restrict v) {
+  const std::size_t n = xs.size();
+  u[0] = 0.0;
+  v[0] = 0.0;
+  for (std::size_t i = 0; i + 2 < n; ++i) {
+    const double span = xs[i + 2] - xs[i];
+    const double s = (xs[i + 1] - xs[i]) / span;
+    const double p = s * u[i] + 2.0;
+    u[i + 1] = (s - 1.0) / p;
+    v[i + 1] = (6.0 * (secant(xs, ys, i + 1) - secant(xs, ys, i)) / span - s * v[i]) / p;
+  }
+}
+
 }  // namespace
 
 Expected<MonotoneCubicInterpolator, InterpolationError> MonotoneCubicInterpolator::create(
@@ -50,13 +77,7 @@ Expected<MonotoneCubicInterpolator, InterpolationError> MonotoneCubicInterpolato
   // with M = 0 at both ends.
   std::vector<double> u(n, 0.0);
   std::vector<double> v(n, 0.0);
-  for (std::size_t i = 0; i + 2 < n; ++i) {
-    const double span = xs[i + 2] - xs[i];
-    const double s = widths[i] / span;
-    const double p = s * u[i] + 2.0;
-    u[i + 1] = (s - 1.0) / p;
-    v[i + 1] = (6.0 * (secants[i + 1] - secants[i]) / span - s * v[i]) / p;
-  }
+  eliminate_natural_spline(xs, ys, u.data(), v.data());
   auto curvature = std::make_shared<std::vector<double>>(n, 0.0);
   std::vector<double>& m = *curvature;
   m[n - 1] = 0.0;
@@ -71,13 +92,9 @@ Expected<MonotoneCubicInterpolator, InterpolationError> MonotoneCubicInterpolato
   std::vector<double>& d = *slopes;
   d[0] = (2.0 * m[0] + m[1]) * widths[0] / -6.0 + secants[0];
   d[n - 1] = secants[n - 2] + widths[n - 2] * (2.0 * m[n - 1] + m[n - 2]) / 6.0;
-  for (std::size_t k = 1; k + 1 < n; ++k) {
-    d[k] = (ys[k + 1] - ys[k - 1]) / (xs[k + 1] - xs[k - 1]);
-  }
-
   d[0] = limited_slope(d[0], secants[0], secants[0]);
   for (std::size_t k = 1; k + 1 < n; ++k) {
-    d[k] = limited_slope(d[k], secants[k - 1], secants[k]);
+    d[k] = interior_slope(xs, ys, k);
   }
   d[n - 1] = limited_slope(d[n - 1], secants[n - 2], secants[n - 2]);
 
@@ -140,13 +157,8 @@ double MonotoneCubicInterpolator::derivative(double x) const {
 
 MonotoneCubicPiece interior_piece(std::span<const double> xs, std::span<const double> ys,
                                   std::size_t j) {
-  // The slopes create() gives nodes j and j + 1 from their neighbours' secants.
-  const auto secant = [xs, ys](std::size_t i) { return (ys[i + 1] - ys[i]) / (xs[i + 1] - xs[i]); };
-  const auto slope = [xs, ys, &secant](std::size_t k) {
-    const double central = (ys[k + 1] - ys[k - 1]) / (xs[k + 1] - xs[k - 1]);
-    return limited_slope(central, secant(k - 1), secant(k));
-  };
-  return {xs[j], xs[j + 1] - xs[j], ys[j], ys[j + 1], slope(j), slope(j + 1)};
+  return {xs[j],     xs[j + 1] - xs[j],         ys[j],
+          ys[j + 1], interior_slope(xs, ys, j), interior_slope(xs, ys, j + 1)};
 }
 
 double MonotoneCubicInterpolator::second_derivative(double x) const {
@@ -160,19 +172,7 @@ double natural_second_derivative(std::span<const double> xs, std::span<const dou
   const std::size_t n = xs.size();
   double* __restrict u = scratch.data();
   double* __restrict v = scratch.data() + n;
-  // The elimination of create(), in its arithmetic order.
-  u[0] = 0.0;
-  v[0] = 0.0;
-  for (std::size_t i = 0; i + 2 < n; ++i) {
-    const double width = xs[i + 1] - xs[i];
-    const double secant = (ys[i + 1] - ys[i]) / width;
-    const double next_secant = (ys[i + 2] - ys[i + 1]) / (xs[i + 2] - xs[i + 1]);
-    const double span = xs[i + 2] - xs[i];
-    const double s = width / span;
-    const double p = s * u[i] + 2.0;
-    u[i + 1] = (s - 1.0) / p;
-    v[i + 1] = (6.0 * (next_secant - secant) / span - s * v[i]) / p;
-  }
+  eliminate_natural_spline(xs, ys, u, v);
   const std::size_t i = locate_segment(xs, x);
   const double h = xs[i + 1] - xs[i];
   const double s = (x - xs[i]) / h;

@@ -18,6 +18,16 @@ constexpr double kContinuationReach = 4.0;
 
 }  // namespace
 
+double perpetual_exponent(OptionType type, double sigma, double r, double q) {
+  const double variance = sigma * sigma;
+  const double b = r - q - variance / 2.0;
+  const double disc = std::sqrt(b * b + 2.0 * r * variance);
+  if (type == OptionType::Put) {
+    return b > 0.0 ? (-b - disc) / variance : -2.0 * r / (disc - b);
+  }
+  return b < 0.0 ? (disc - b) / variance : 2.0 * r / (disc + b);
+}
+
 ExerciseBoundaryRange put_exercise_boundary_range(double strike, double sigma, double r, double q) {
   const double variance = sigma * sigma;
   if (!(r > 0.0) || !(variance > 0.0) || !std::isfinite(variance) || !std::isfinite(q) ||
@@ -25,11 +35,7 @@ ExerciseBoundaryRange put_exercise_boundary_range(double strike, double sigma, d
     return {kNaN, kNaN};
   }
   const double start = q > r ? strike * (r / q) : strike;
-  // The negative root, from whichever form avoids cancellation: the two roots multiply to
-  // −2r/σ².
-  const double b = r - q - variance / 2.0;
-  const double disc = std::sqrt(b * b + 2.0 * r * variance);
-  const double beta = b > 0.0 ? (-b - disc) / variance : -2.0 * r / (disc - b);
+  const double beta = perpetual_exponent(OptionType::Put, sigma, r, q);
   return {start, strike * (beta / (beta - 1.0))};
 }
 

@@ -17,6 +17,11 @@ struct ExerciseBoundaryRange {
   double perpetual;  // S∞, the limit for a long life
 };
 
+// β, the root of σ²/2·β(β − 1) + (r − q)·β − r = 0 on the side of the continuation region, from
+// whichever form avoids cancellation (the two roots multiply to −2r/σ²): a put's negative root,
+// a call's positive one. A perpetual option's value goes as S^β away from its boundary.
+double perpetual_exponent(OptionType type, double sigma, double r, double q);
+
 // The boundary's range for a put, or NaNs when early exercise never pays
 // (r ≤ 0) or an input is not finite.
 ExerciseBoundaryRange put_exercise_boundary_range(double strike, double sigma, double r, double q);

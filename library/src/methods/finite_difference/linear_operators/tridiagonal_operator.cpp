@@ -18,18 +18,14 @@ TridiagonalOperator::TridiagonalOperator(std::size_t nodes, std::span<double> st
   lower_ = storage.subspan(0, nodes);
   diag_ = storage.subspan(nodes, nodes);
   upper_ = storage.subspan(2 * nodes, nodes);
-  sub_ = storage.subspan(3 * nodes, nodes);
-  super_ = storage.subspan(4 * nodes, nodes);
-  pivot_ = storage.subspan(5 * nodes, nodes);
-  sub_pairs_ = storage.subspan(6 * nodes, nodes);
-  super_pairs_ = storage.subspan(7 * nodes, nodes);
-  for (std::size_t k = 0; k < 2; ++k) {
-    const std::size_t base = (8 + 5 * k) * nodes;
-    floored_[k].sub = storage.subspan(base, nodes);
-    floored_[k].super = storage.subspan(base + nodes, nodes);
-    floored_[k].pivot = storage.subspan(base + 2 * nodes, nodes);
-    floored_[k].sub_pairs = storage.subspan(base + 3 * nodes, nodes);
-    floored_[k].super_pairs = storage.subspan(base + 4 * nodes, nodes);
+  std::size_t base = 3 * nodes;
+  for (Factorisation* f : {&linear_, &floored_[0], &floored_[1]}) {
+    f->sub = storage.subspan(base, nodes);
+    f->super = storage.subspan(base + nodes, nodes);
+    f->pivot = storage.subspan(base + 2 * nodes, nodes);
+    f->sub_pairs = storage.subspan(base + 3 * nodes, nodes);
+    f->super_pairs = storage.subspan(base + 4 * nodes, nodes);
+    base += 5 * nodes;
   }
   std::fill(lower_.begin(), lower_.end(), 0.0);
   std::fill(diag_.begin(), diag_.end(), 0.0);
@@ -112,42 +108,14 @@ void TridiagonalOperator::apply_rows(std::span<const double> u, std::span<double
 }
 
 void TridiagonalOperator::factorise(double theta) {
-  const std::size_t n = size();
-  double* __restrict a = sub_.data();
-  double* __restrict cp = super_.data();
-  double* __restrict m = pivot_.data();
-  a[0] = 0.0;
-  m[0] = 1.0 / lower_edge_row_.edge(theta);
-  cp[0] = m[0] * lower_edge_row_.neighbour(theta);
-  for (std::size_t i = 1; i + 1 < n; ++i) {
-    const double sub = -theta * lower_[i];
-    const double c = -theta * upper_[i];
-    m[i] = 1.0 / (1.0 - theta * diag_[i] - sub * cp[i - 1]);
-    cp[i] = m[i] * c;
-    a[i] = sub * m[i];
-  }
-  const std::size_t last = n - 1;
-  const double sub = upper_edge_row_.neighbour(theta);
-  const double pivot = upper_edge_row_.edge(theta);
-  m[last] = 1.0 / (pivot - sub * cp[last - 1]);
-  cp[last] = 0.0;
-  a[last] = sub * m[last];
-  double* __restrict pa = sub_pairs_.data();
-  double* __restrict pc = super_pairs_.data();
-  pa[0] = 0.0;
-  pc[0] = 0.0;
-  for (std::size_t i = 1; i < n; ++i) {
-    pa[i] = a[i] * a[i - 1];
-    pc[i] = cp[i - 1] * cp[i];
-  }
-  theta_ = theta;
-  factorised_ = true;
-  ++factorisations_;
+  Factorisation* const slot = &linear_;
+  factorise_chains<false>(std::span<const double>(&theta, 1),
+                          std::span<Factorisation* const>(&slot, 1));
 }
 
 template <bool kReverse>
 void TridiagonalOperator::factorise_chains(std::span<const double> thetas,
-                                           std::span<FlooredFactorisation* const> slots) {
+                                           std::span<Factorisation* const> slots) {
   // Upward, position j is node j and the factorisation is the linear solve's own. Downward,
   // position j is node N−1−j: the row before it is the node above, so the operator's upper
   // coefficient plays the sub-diagonal and the lower one the super-diagonal, and the edge rows
@@ -161,7 +129,7 @@ void TridiagonalOperator::factorise_chains(std::span<const double> thetas,
   const double* __restrict after = kReverse ? lower_.data() : upper_.data();
   const double* __restrict di = diag_.data();
   for (std::size_t c = 0; c < count; ++c) {
-    FlooredFactorisation& f = *slots[c];
+    Factorisation& f = *slots[c];
     const double theta = thetas[c];
     f.sub[0] = 0.0;
     f.pivot[0] = 1.0 / start_row.edge(theta);
@@ -170,7 +138,7 @@ void TridiagonalOperator::factorise_chains(std::span<const double> thetas,
   for (std::size_t j = 1; j < top; ++j) {
     const std::size_t i = kReverse ? top - j : j;
     for (std::size_t c = 0; c < count; ++c) {
-      FlooredFactorisation& f = *slots[c];
+      Factorisation& f = *slots[c];
       const double theta = thetas[c];
       const double sub = -theta * before[i];
       const double super = -theta * after[i];
@@ -180,7 +148,7 @@ void TridiagonalOperator::factorise_chains(std::span<const double> thetas,
     }
   }
   for (std::size_t c = 0; c < count; ++c) {
-    FlooredFactorisation& f = *slots[c];
+    Factorisation& f = *slots[c];
     const double theta = thetas[c];
     const double sub = end_row.neighbour(theta);
     f.pivot[top] = 1.0 / (end_row.edge(theta) - sub * f.super[top - 1]);
@@ -200,47 +168,43 @@ void TridiagonalOperator::factorise_chains(std::span<const double> thetas,
 }
 
 void TridiagonalOperator::prepare_floored(FloorSide side, double theta_a, double theta_b) {
-  const double thetas[2] = {theta_a, theta_b};
-  // Keep a slot that serves either θ; refill the others together.
-  FlooredFactorisation* free_slots[2] = {nullptr, nullptr};
+  const auto served = [this, side](double theta) {
+    return floored_[0].serves(side, theta) || floored_[1].serves(side, theta);
+  };
+  // The θ no slot serves (once each), into the slots that serve neither, the one not factorised
+  // last first.
   double missing[2] = {0.0, 0.0};
   std::size_t count = 0;
-  bool taken[2] = {false, false};
-  for (const double theta : thetas) {
-    bool served = false;
-    for (std::size_t k = 0; k < 2; ++k) {
-      if (floored_[k].serves(side, theta)) {
-        taken[k] = true;
-        served = true;
-      }
-    }
-    if (!served && !(count == 1 && std::fabs(theta - missing[0]) < kThetaTolerance)) {
-      missing[count++] = theta;
-    }
+  if (!served(theta_a)) {
+    missing[count++] = theta_a;
   }
-  // The slot not factorised last goes first.
-  std::size_t filled = 0;
-  for (const std::size_t k : {1 - floored_last_, floored_last_}) {
-    if (!taken[k] && filled < count) {
-      free_slots[filled++] = &floored_[k];
-    }
+  if (!served(theta_b) && !(count == 1 && std::fabs(theta_b - theta_a) < kThetaTolerance)) {
+    missing[count++] = theta_b;
   }
   if (count == 0) {
     return;
   }
+  Factorisation* free_slots[2] = {nullptr, nullptr};
+  std::size_t filled = 0;
+  for (const std::size_t k : {1 - floored_last_, floored_last_}) {
+    const bool keeps = floored_[k].serves(side, theta_a) || floored_[k].serves(side, theta_b);
+    if (!keeps && filled < count) {
+      free_slots[filled++] = &floored_[k];
+    }
+  }
+  const std::span<const double> thetas(missing, count);
+  const std::span<Factorisation* const> slots(free_slots, count);
   if (side == FloorSide::Lower) {
-    factorise_chains<true>(std::span<const double>(missing, count),
-                           std::span<FlooredFactorisation* const>(free_slots, count));
+    factorise_chains<true>(thetas, slots);
   } else {
-    factorise_chains<false>(std::span<const double>(missing, count),
-                            std::span<FlooredFactorisation* const>(free_slots, count));
+    factorise_chains<false>(thetas, slots);
   }
   floored_last_ = free_slots[count - 1] == &floored_[0] ? 0 : 1;
 }
 
-const TridiagonalOperator::FlooredFactorisation& TridiagonalOperator::floored_factorisation(
-    FloorSide side, double theta) {
-  for (const FlooredFactorisation& f : floored_) {
+const TridiagonalOperator::Factorisation& TridiagonalOperator::floored_factorisation(FloorSide side,
+                                                                                     double theta) {
+  for (const Factorisation& f : floored_) {
     if (f.serves(side, theta)) {
       return f;
     }

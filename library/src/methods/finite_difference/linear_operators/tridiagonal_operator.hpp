@@ -107,23 +107,19 @@ class TridiagonalOperator {
   // the two computed in one pass where neither is cached (their chains of divisions interleave).
   void prepare_floored(FloorSide side, double theta_a, double theta_b);
 
-  bool has_factorisation() const { return factorised_; }
+  bool has_factorisation() const { return linear_.valid; }
   // The number of factorisations computed so far.
   std::uint64_t factorisation_count() const { return factorisations_; }
 
  private:
   friend struct FdmProcess;
 
-  // Refreshes the factorisation unless the cached one serves θ.
-  void prepare(double theta) {
-    if (!factorised_ || !(std::fabs(theta - theta_) < kThetaTolerance)) {
-      factorise(theta);
-    }
-  }
-  void factorise(double theta);
   // The arrays of a factorisation along its direction of elimination: position j is the j-th row
   // eliminated (node j upward, node N−1−j downward, where the row before a position is the node
-  // above it), with the meaning of sub_ … super_pairs_ below.
+  // above it): the sub-diagonal a of I − θ·L scaled by the inverse pivot (aⱼ·mⱼ, the multiplier
+  // of the elimination), the modified super-diagonal c′, the inverse pivots m, and the products
+  // of consecutive multipliers (aⱼ·mⱼ)·(aⱼ₋₁·mⱼ₋₁) and c′ⱼ₋₁·c′ⱼ that let the sweeps take two
+  // rows at a time.
   struct ChainFactorisation {
     const double* sub;
     const double* super;
@@ -131,8 +127,9 @@ class TridiagonalOperator {
     const double* sub_pairs;
     const double* super_pairs;
   };
-  // A cached factorisation of the floored solves: its direction, θ and arrays.
-  struct FlooredFactorisation {
+  // A cached factorisation: its arrays, the edge it eliminates toward (Upper: from node 0 up) and
+  // its θ.
+  struct Factorisation {
     std::span<double> sub;
     std::span<double> super;
     std::span<double> pivot;
@@ -149,15 +146,22 @@ class TridiagonalOperator {
       return {sub.data(), super.data(), pivot.data(), sub_pairs.data(), super_pairs.data()};
     }
   };
-  // Factorises for the floored solves of `side` at each θ of `thetas` (one or two) into the
-  // slots of the same index, eliminating away from the floor's edge.
+  // Factorises at each θ of `thetas` (one or two) into the slots of the same index, eliminating
+  // toward the upper edge, or with kReverse toward the lower one.
   template <bool kReverse>
-  void factorise_chains(std::span<const double> thetas,
-                        std::span<FlooredFactorisation* const> slots);
-  // The slot serving (side, θ), factorised into the slot not used last when none does.
-  const FlooredFactorisation& floored_factorisation(FloorSide side, double theta);
+  void factorise_chains(std::span<const double> thetas, std::span<Factorisation* const> slots);
+  // The linear solves' factorisation, refreshed unless it serves θ.
+  void prepare(double theta) {
+    if (!linear_.serves(FloorSide::Upper, theta)) {
+      factorise(theta);
+    }
+  }
+  void factorise(double theta);
+  // The floored solves' slot serving (side, θ), factorised into the slot not used last when none
+  // does.
+  const Factorisation& floored_factorisation(FloorSide side, double theta);
   void discard_factorisations() {
-    factorised_ = false;
+    linear_.valid = false;
     floored_[0].valid = false;
     floored_[1].valid = false;
   }
@@ -175,21 +179,11 @@ class TridiagonalOperator {
   std::span<double> lower_;
   std::span<double> diag_;
   std::span<double> upper_;
-  // The factorisation: the sub-diagonal a of I − θ·L scaled by the inverse pivot (aᵢ·mᵢ, the
-  // multiplier of the forward sweep), the modified super-diagonal c′, the inverse pivots m, and
-  // the products of consecutive multipliers (aᵢ·mᵢ)·(aᵢ₋₁·mᵢ₋₁) and c′ᵢ₋₁·c′ᵢ that let the sweeps
-  // take two rows at a time.
-  std::span<double> sub_;
-  std::span<double> super_;
-  std::span<double> pivot_;
-  std::span<double> sub_pairs_;
-  std::span<double> super_pairs_;
-  // The two factorisations of the floored solves (an American march steps at two sizes), and
-  // the slot factorised last.
-  FlooredFactorisation floored_[2];
+  // The factorisation of the linear solves, and the two of the floored solves (an American march
+  // steps at two sizes) with the slot factorised last.
+  Factorisation linear_;
+  Factorisation floored_[2];
   std::size_t floored_last_ = 0;
-  double theta_ = 0.0;
-  bool factorised_ = false;
   SystemEdgeRow lower_edge_row_{};
   SystemEdgeRow upper_edge_row_{};
   std::uint64_t factorisations_ = 0;
@@ -210,11 +204,11 @@ template <bool kWithImage, typename RhsAt>
 void TridiagonalOperator::sweep(double first, RhsAt rhs_at, double last, double* __restrict u,
                                 double* __restrict y, double* __restrict z) const {
   const std::size_t n = size();
-  const double* __restrict am = sub_.data();
-  const double* __restrict cp = super_.data();
-  const double* __restrict m = pivot_.data();
-  const double* __restrict pa = sub_pairs_.data();
-  const double* __restrict pc = super_pairs_.data();
+  const double* __restrict am = linear_.sub.data();
+  const double* __restrict cp = linear_.super.data();
+  const double* __restrict m = linear_.pivot.data();
+  const double* __restrict pa = linear_.sub_pairs.data();
+  const double* __restrict pc = linear_.super_pairs.data();
   const double* __restrict lo = lower_.data();
   const double* __restrict di = diag_.data();
   const double* __restrict up = upper_.data();

@@ -21,6 +21,7 @@ class PostProjection {
       : discretisation_(discretisation), payoff_(payoff) {}
 
   SpatialDiscretisation<Condition>& discretisation() { return discretisation_; }
+  const VanillaPayoff& payoff() const { return payoff_; }
 
   // Set at initialisation when the operator image is negative at the first node whose payoff
   // exceeds kPayoffThreshold (exercise pays before expiry); never cleared.

@@ -18,7 +18,7 @@ template <BoundaryCondition Condition>
 class ProjectedSolve : public PostProjection<Condition> {
  public:
   ProjectedSolve(SpatialDiscretisation<Condition>& discretisation, const VanillaPayoff& payoff)
-      : PostProjection<Condition>(discretisation, payoff), payoff_(payoff) {}
+      : PostProjection<Condition>(discretisation, payoff) {}
 
   // Initialisation and dividends are those of PostProjection: payoff, image, exercise flag.
 
@@ -30,7 +30,7 @@ class ProjectedSolve : public PostProjection<Condition> {
                    std::span<double> image, std::span<double> /*scratch*/) {
     auto& discretisation = this->discretisation();
     const double* __restrict s = discretisation.grid().spots().data();
-    const VanillaPayoff payoff = payoff_;
+    const VanillaPayoff payoff = this->payoff();
     const FloorSide side = floor_side();
     discretisation.op().solve_above_floor_and_apply(
         theta, first, rhs_at, last, [s, payoff](std::size_t i) { return payoff.exercise(s[i]); },
@@ -47,9 +47,9 @@ class ProjectedSolve : public PostProjection<Condition> {
 
  private:
   // A call is exercised from the upper edge of the grid, a put from the lower.
-  FloorSide floor_side() const { return payoff_.sign > 0.0 ? FloorSide::Upper : FloorSide::Lower; }
-
-  VanillaPayoff payoff_;
+  FloorSide floor_side() const {
+    return this->payoff().sign > 0.0 ? FloorSide::Upper : FloorSide::Lower;
+  }
 };
 
 }  // namespace vyr
